@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "platform.h"
+
+#include "runtimeerror.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <QCoreApplication>
+#include <thread>
+
+namespace Platform {
+namespace {
+
+QString& requestText() {
+    static QString text;
+    return text;
+}
+
+Hooks defaultHooks() {
+    Hooks h;
+    h.msgBox = [](const QString&, int style, const QString&) {
+        return style == vbAbortRetryIgnore ? int(vbAbort) : int(vbOK);
+    };
+    h.beep = [] {
+    };
+    h.processEvents = [](std::chrono::milliseconds maxWait) {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, int(maxWait.count()));
+        else
+            std::this_thread::sleep_for(maxWait);
+    };
+    h.endProcess = [](int status) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    };
+    h.now = [] {
+        return Clock::now();
+    };
+    h.showProgress = [](const QString&, std::function<void()>) {
+    };
+    h.closeProgress = [] {
+    };
+    return h;
+}
+
+QString oneLine(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return text;
+}
+
+} // namespace
+
+Hooks& hooks() {
+    static Hooks installed = defaultHooks();
+    return installed;
+}
+
+void setCommand(const QString& text) {
+    requestText() = text;
+}
+
+QString Command() {
+    return requestText();
+}
+
+void Diagnostic(const QString& text) {
+    std::fprintf(stderr, "cvdialer: %s\n", oneLine(text).toUtf8().constData());
+    std::fflush(stderr);
+}
+
+int MsgBox(const QString& prompt, int style, const QString& title) {
+    Diagnostic(prompt);
+    return hooks().msgBox(prompt, style, title.isEmpty() ? kApplicationTitle : title);
+}
+
+void Beep() {
+    hooks().beep();
+}
+
+void DoEvents(std::chrono::milliseconds maxWait) {
+    hooks().processEvents(maxWait);
+}
+
+void End(int status) {
+    hooks().endProcess(status);
+    // A hook that returns would break "nothing runs after the end".
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+Clock::time_point Now() {
+    return hooks().now();
+}
+
+void ShowProgress(const QString& text, std::function<void()> onCancel) {
+    hooks().showProgress(text, std::move(onCancel));
+}
+
+void CloseProgress() {
+    hooks().closeProgress();
+}
+
+void ReportUntrapped(const RunTimeError& error) {
+    MsgBox(QStringLiteral("Error %1 en tiempo de ejecución: %2")
+               .arg(error.number())
+               .arg(error.description()),
+           vbCritical, kApplicationTitle);
+    End(ExitUntrappedError);
+}
+
+void RunUntrapped(const std::function<void()>& routine) {
+    try {
+        routine();
+    } catch (const RunTimeError& error) {
+        ReportUntrapped(error);
+    }
+}
+
+} // namespace Platform

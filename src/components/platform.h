@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The few things the dialer asks of the desktop: the command line, message
+// boxes, a beep, letting events run, a clock and ending the process. Each is a
+// replaceable function object, so every routine runs in a test without a
+// display; the Qt versions are installed at start (startup/qtplatform.h).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <QString>
+
+class RunTimeError;
+
+namespace Platform {
+
+using Clock = std::chrono::steady_clock;
+
+// Message-box styles and answers, by the values the calling code has always used.
+enum MsgBoxStyle : int { vbOKOnly = 0, vbAbortRetryIgnore = 2, vbCritical = 16 };
+enum MsgBoxResult : int { vbOK = 1, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
+
+enum ExitStatus : int {
+    ExitDone = 0,
+    ExitBlankCommandLine = 1,
+    ExitUntrappedError = 2,
+    ExitPortUnavailable = 3,
+    ExitModemFailure = 4,
+    ExitNoAnswer = 5,
+    ExitCancelled = 6,
+};
+
+inline const QString kApplicationTitle = QStringLiteral("CVDialer");
+
+struct Hooks {
+    // Modal box; returns one of MsgBoxResult. The title is never empty here.
+    std::function<int(const QString& prompt, int style, const QString& title)> msgBox;
+    std::function<void()> beep;
+    // Dispatches pending events; when none are pending, sleeps until one comes
+    // or maxWait passes.
+    std::function<void(std::chrono::milliseconds maxWait)> processEvents;
+    // Must not return; a test version throws ProcessEnded.
+    std::function<void(int status)> endProcess;
+    std::function<Clock::time_point()> now;
+    // The small window that says a dial is under way; onCancel runs when the
+    // operator presses its "Cancelar" or Esc.
+    std::function<void(const QString& text, std::function<void()> onCancel)> showProgress;
+    std::function<void()> closeProgress;
+};
+
+// The installed hooks; the defaults write to stderr and need no display.
+Hooks& hooks();
+
+// What a test's endProcess throws, so that nothing after the end runs.
+struct ProcessEnded {
+    int status;
+};
+
+void setCommand(const QString& requestText);
+// The request text: everything after the program's name on its command line.
+QString Command();
+
+// Shows the box and also writes its text to stderr as "cvdialer: <text>", so
+// callers and logs see what the operator saw. An empty title means "CVDialer".
+int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {});
+void Beep();
+void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});
+[[noreturn]] void End(int status);
+Clock::time_point Now();
+void ShowProgress(const QString& text, std::function<void()> onCancel);
+void CloseProgress();
+
+// One line "cvdialer: <text>" on stderr, for what only logs need to know.
+void Diagnostic(const QString& text);
+
+// The end of every error no routine traps: the error's number and description
+// in a critical box and on stderr, then exit status 2.
+[[noreturn]] void ReportUntrapped(const RunTimeError& error);
+
+// Runs routine with no trap of its own: an error it raises ends the program
+// through ReportUntrapped. Wraps every entry from the event loop.
+void RunUntrapped(const std::function<void()>& routine);
+
+} // namespace Platform
