@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "inifile.h"
+
+#include "profiledocument.h"
+#include "runtimeerror.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <optional>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::unique_ptr<IniFile>& slot() {
+    static std::unique_ptr<IniFile> instance;
+    return instance;
+}
+
+constexpr int kLockTimeoutMs = 10000;
+constexpr int kMaxSymlinkHops = 40;
+
+ErrorNumber numberFor(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return DiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PermissionDenied;
+    case EIO:
+        return DeviceIoError;
+    default:
+        return PathFileAccessError;
+    }
+}
+
+[[noreturn]] void fail(const QString& action, const QString& path, int error) {
+    throw RunTimeError(numberFor(error),
+                       QStringLiteral("No se pudo %1 %2: %3.")
+                           .arg(action, path, QString::fromLocal8Bit(std::strerror(error))));
+}
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// The file's bytes; nothing when it does not exist.
+std::optional<QByteArray> readBytes(const QString& path) {
+    const Descriptor file(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return std::nullopt;
+        fail(QStringLiteral("leer"), path, error);
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+        if (count == 0)
+            return bytes;
+        if (count > 0)
+            bytes.append(buffer, count);
+        else if (errno != EINTR)
+            fail(QStringLiteral("leer"), path, errno);
+    }
+}
+
+// A profile reached through a symbolic link is replaced where the link points.
+QString writeTarget(const QString& path) {
+    QString target = path;
+    for (int hops = 0; hops < kMaxSymlinkHops && QFileInfo(target).isSymLink(); ++hops)
+        target = QFileInfo(target).symLinkTarget();
+    return target;
+}
+
+void ensureFolder(const QString& folder) {
+    struct stat info {};
+    if (::stat(native(folder).constData(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode))
+            fail(QStringLiteral("crear la carpeta"), folder, ENOTDIR);
+        return;
+    }
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (parent != folder)
+        ensureFolder(parent);
+    if (::mkdir(native(folder).constData(), 0777) != 0 && errno != EEXIST)
+        fail(QStringLiteral("crear la carpeta"), folder, errno);
+}
+
+void acquire(QLockFile& lock, const QString& lockPath) {
+    if (lock.tryLock(kLockTimeoutMs))
+        return;
+    switch (lock.error()) {
+    case QLockFile::PermissionError:
+        throw RunTimeError(PermissionDenied,
+                           QStringLiteral("No se pudo crear el bloqueo %1.").arg(lockPath));
+    case QLockFile::LockFailedError:
+        throw RunTimeError(PathFileAccessError,
+                           QStringLiteral("Otro programa mantiene el bloqueo %1 desde hace más "
+                                          "de %2 s.")
+                               .arg(lockPath)
+                               .arg(kLockTimeoutMs / 1000));
+    default:
+        throw RunTimeError(PathFileAccessError,
+                           QStringLiteral("No se pudo crear el bloqueo %1.").arg(lockPath));
+    }
+}
+
+// Read from /proc because umask() can only be read by changing it, which would
+// race with other threads creating files.
+mode_t currentUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (!line.startsWith("Umask:"))
+                continue;
+            bool ok = false;
+            const uint mask = line.sliced(6).trimmed().toUInt(&ok, 8);
+            if (ok)
+                return mode_t(mask);
+        }
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+struct Ownership {
+    mode_t mode = 0;
+    bool keepOwner = false;
+    uid_t owner = 0;
+    gid_t group = 0;
+};
+
+Ownership ownershipFor(const QString& target) {
+    struct stat info {};
+    if (::stat(native(target).constData(), &info) == 0)
+        return {mode_t(info.st_mode & 07777), true, info.st_uid, info.st_gid};
+    return {mode_t(0666 & ~currentUmask()), false, 0, 0};
+}
+
+// A temporary file beside the target, removed unless it was renamed over it.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const QString& target)
+        : m_target(target), m_name(native(target) + ".XXXXXX") {
+        m_fd = ::mkstemp(m_name.data());
+        if (m_fd < 0)
+            fail(QStringLiteral("escribir"), target, errno);
+    }
+    ~TemporaryFile() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_renamed)
+            ::unlink(m_name.constData());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    void write(const QByteArray& bytes) {
+        for (qsizetype done = 0; done < bytes.size();) {
+            const ssize_t count = ::write(m_fd, bytes.constData() + done, bytes.size() - done);
+            if (count < 0 && errno != EINTR)
+                fail(QStringLiteral("escribir"), m_target, errno);
+            done += qMax<ssize_t>(count, 0);
+        }
+    }
+    void apply(const Ownership& ownership);
+    void commit();
+
+private:
+    QString m_target;
+    QByteArray m_name;
+    int m_fd = -1;
+    bool m_renamed = false;
+};
+
+void TemporaryFile::apply(const Ownership& ownership) {
+    if (::fchmod(m_fd, ownership.mode) != 0)
+        fail(QStringLiteral("escribir"), m_target, errno);
+    // Only root may give a file away; anyone else ends up owning the new copy.
+    const bool ownerDiffers = ownership.owner != ::geteuid() || ownership.group != ::getegid();
+    if (ownership.keepOwner && ownerDiffers &&
+        ::fchown(m_fd, ownership.owner, ownership.group) != 0 && errno != EPERM)
+        fail(QStringLiteral("escribir"), m_target, errno);
+}
+
+void TemporaryFile::commit() {
+    if (::fsync(m_fd) != 0)
+        fail(QStringLiteral("escribir"), m_target, errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        fail(QStringLiteral("escribir"), m_target, errno);
+    if (::rename(m_name.constData(), native(m_target).constData()) != 0)
+        fail(QStringLiteral("escribir"), m_target, errno);
+    m_renamed = true;
+}
+
+// Makes the rename itself durable; some file systems cannot sync a folder (EINVAL).
+void syncFolder(const QString& folder) {
+    const Descriptor dir(::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0 || (::fsync(dir.get()) != 0 && errno != EINVAL))
+        fail(QStringLiteral("escribir"), folder, errno);
+}
+
+void replaceFile(const QString& target, const QByteArray& bytes) {
+    const Ownership ownership = ownershipFor(target);
+    TemporaryFile temporary(target);
+    temporary.write(bytes);
+    temporary.apply(ownership);
+    temporary.commit();
+    syncFolder(QFileInfo(target).absolutePath());
+}
+
+} // namespace
+
+IniFile& IniFile::instance() {
+    if (!slot())
+        slot().reset(new IniFile);
+    return *slot();
+}
+
+bool IniFile::exists() {
+    return bool(slot());
+}
+
+QString IniFile::pathOf(const QString& fileName) {
+    if (QDir::isAbsolutePath(fileName))
+        return fileName;
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // A relative XDG_CONFIG_HOME is invalid by its own rules, like an empty one.
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return QDir(base).filePath(fileName);
+}
+
+QString IniFile::ReadValue(const QString& fileName, const QString& section, const QString& key,
+                           const QString& defaultValue) const {
+    const std::optional<QByteArray> bytes = readBytes(pathOf(fileName));
+    if (!bytes)
+        return defaultValue;
+    return ProfileDocument(*bytes).value(section, key).value_or(defaultValue);
+}
+
+void IniFile::WriteValue(const QString& fileName, const QString& section, const QString& key,
+                         const QString& value) const {
+    ProfileDocument::checkWritable(section, key, value);
+    const QString target = writeTarget(pathOf(fileName));
+    ensureFolder(QFileInfo(target).absolutePath());
+    const QString lockPath = target + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    acquire(lock, lockPath);
+    const std::optional<QByteArray> bytes = readBytes(target);
+    const std::optional<QByteArray> updated =
+        ProfileDocument(bytes.value_or(QByteArray())).withValue(section, key, value);
+    if (updated)
+        replaceFile(target, *updated);
+}

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// IniFile: reads and writes values of a Windows-style profile (INI) file the way
+// the Windows profile functions do, so files copied from the old workstations
+// keep working. A bare file name lives in $XDG_CONFIG_HOME (or ~/.config).
+// Writes change only the value they write and replace the file atomically.
+#pragma once
+
+#include <QString>
+
+class IniFile {
+public:
+    // The process-wide instance, made on first use and kept to the end.
+    static IniFile& instance();
+    static bool exists();
+
+    // The key's stored text, or defaultValue when the file, section or key is missing.
+    QString ReadValue(const QString& fileName, const QString& section, const QString& key,
+                      const QString& defaultValue) const;
+    // Stores value under the key; a later ReadValue returns it. Throws RunTimeError.
+    void WriteValue(const QString& fileName, const QString& section, const QString& key,
+                    const QString& value) const;
+
+    // Where a file name given to ReadValue/WriteValue lives.
+    static QString pathOf(const QString& fileName);
+
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+private:
+    IniFile() = default;
+};

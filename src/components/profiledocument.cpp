@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "profiledocument.h"
+
+#include "runtimeerror.h"
+
+using ProfileText::Encoding;
+
+namespace {
+
+bool isBlank(QChar ch) {
+    return ch == u' ' || ch == u'\t';
+}
+bool isBlankUnit(char16_t unit) {
+    return unit == u' ' || unit == u'\t';
+}
+
+// Only blanks and tabs count: other white space is part of a name or value.
+QString trimBlanks(QStringView text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && isBlank(text.at(first)))
+        ++first;
+    while (last > first && isBlank(text.at(last - 1)))
+        --last;
+    return text.sliced(first, last - first).toString();
+}
+
+bool isQuote(QChar ch) {
+    return ch == u'"' || ch == u'\'';
+}
+
+bool isWhollyQuoted(const QString& text) {
+    return text.size() >= 2 && isQuote(text.front()) && text.back() == text.front();
+}
+
+QString unquoted(const QString& text) {
+    return isWhollyQuoted(text) ? text.sliced(1, text.size() - 2) : text;
+}
+
+// Values a read would change (trimmed or unquoted) go inside double quotes.
+QString storedForm(const QString& value) {
+    const bool quote = !value.isEmpty() &&
+                       (isBlank(value.front()) || isBlank(value.back()) || isWhollyQuoted(value));
+    return quote ? QLatin1Char('"') + value + QLatin1Char('"') : value;
+}
+
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool hasLineBreakOrNull(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(u'\0'));
+}
+
+} // namespace
+
+ProfileDocument::ProfileDocument(QByteArray bytes) : m_bytes(std::move(bytes)) {
+    const ProfileText::Detected detected = ProfileText::detect(m_bytes);
+    m_encoding = detected.encoding;
+    m_eol = encoded(QStringLiteral("\n"));
+    splitLines(detected.bomSize);
+    for (Line& line : m_lines)
+        classify(line);
+}
+
+void ProfileDocument::splitLines(qsizetype from) {
+    const auto add = [this](qsizetype begin, qsizetype textEnd, qsizetype end) {
+        Line line;
+        line.begin = begin;
+        line.textEnd = textEnd;
+        line.end = end;
+        m_lines.push_back(line);
+    };
+    const qsizetype unit = ProfileText::unitSize(m_encoding);
+    const qsizetype size = m_bytes.size();
+    bool eolKnown = false;
+    qsizetype lineBegin = from;
+    for (qsizetype at = from; at + unit <= size;) {
+        const char16_t ch = ProfileText::unitAt(m_bytes, at, m_encoding);
+        if (ch != u'\r' && ch != u'\n') {
+            at += unit;
+            continue;
+        }
+        const bool crlf = ch == u'\r' && at + 2 * unit <= size &&
+                          ProfileText::unitAt(m_bytes, at + unit, m_encoding) == u'\n';
+        const qsizetype terminator = crlf ? 2 * unit : unit;
+        if (!eolKnown) {
+            m_eol = m_bytes.mid(at, terminator);
+            eolKnown = true;
+        }
+        add(lineBegin, at, at + terminator);
+        at += terminator;
+        lineBegin = at;
+    }
+    if (lineBegin < size)
+        add(lineBegin, size, size);
+}
+
+void ProfileDocument::classify(Line& line) const {
+    const QString text = ProfileText::decode(
+        QByteArrayView(m_bytes).sliced(line.begin, line.textEnd - line.begin), m_encoding);
+    qsizetype lead = 0;
+    while (lead < text.size() && isBlank(text.at(lead)))
+        ++lead;
+    if (lead < text.size() && text.at(lead) == u';')
+        return;
+    if (lead < text.size() && text.at(lead) == u'[') {
+        const qsizetype close = text.indexOf(u']', lead + 1);
+        if (close >= 0) {
+            line.kind = Line::Section;
+            line.name = trimBlanks(QStringView(text).sliced(lead + 1, close - lead - 1));
+            return;
+        }
+    }
+    const qsizetype equals = text.indexOf(u'=');
+    if (equals < 0)
+        return;
+    line.kind = Line::Key;
+    line.name = trimBlanks(QStringView(text).first(equals));
+    line.value = unquoted(trimBlanks(QStringView(text).sliced(equals + 1)));
+    locateValue(line);
+}
+
+// '=' is one code unit in every encoding read here, so the first '=' unit in
+// the raw bytes is the first '=' of the decoded text.
+void ProfileDocument::locateValue(Line& line) const {
+    const qsizetype unit = ProfileText::unitSize(m_encoding);
+    qsizetype at = line.begin;
+    while (at + unit <= line.textEnd && ProfileText::unitAt(m_bytes, at, m_encoding) != u'=')
+        at += unit;
+    line.valueBegin = at + unit;
+    at = line.valueBegin;
+    while (at + unit <= line.textEnd && isBlankUnit(ProfileText::unitAt(m_bytes, at, m_encoding)))
+        at += unit;
+    line.blanksAfterEq = at - line.valueBegin;
+}
+
+ProfileDocument::Place ProfileDocument::locate(const QString& section, const QString& key) const {
+    Place place;
+    const QString sectionName = trimBlanks(section);
+    const QString keyName = trimBlanks(key);
+    if (sectionName.isEmpty() || keyName.isEmpty())
+        return place;
+    const auto count = qsizetype(m_lines.size());
+    for (qsizetype i = 0; i < count && place.section < 0; ++i) {
+        if (m_lines[i].kind == Line::Section && sameName(m_lines[i].name, sectionName))
+            place.section = i;
+    }
+    if (place.section < 0)
+        return place;
+    place.insertAfter = place.section;
+    for (qsizetype i = place.section + 1; i < count && m_lines[i].kind != Line::Section; ++i) {
+        if (m_lines[i].kind != Line::Key)
+            continue;
+        place.insertAfter = i;
+        if (place.key < 0 && sameName(m_lines[i].name, keyName))
+            place.key = i;
+    }
+    return place;
+}
+
+std::optional<QString> ProfileDocument::value(const QString& section, const QString& key) const {
+    const Place place = locate(section, key);
+    if (place.key < 0)
+        return std::nullopt;
+    return m_lines[place.key].value;
+}
+
+std::optional<QByteArray> ProfileDocument::withValue(const QString& section, const QString& key,
+                                                     const QString& value) const {
+    checkWritable(section, key, value);
+    const Place place = locate(section, key);
+    const QString stored = storedForm(value);
+    if (place.key >= 0)
+        return replaced(m_lines[place.key], value, stored);
+    const QString entry = trimBlanks(key) + QLatin1Char('=') + stored;
+    if (place.section >= 0)
+        return inserted(m_lines[place.insertAfter], entry);
+    return appended(trimBlanks(section), entry);
+}
+
+QByteArray ProfileDocument::encoded(const QString& text) const {
+    std::optional<QByteArray> bytes = ProfileText::encode(text, m_encoding);
+    if (!bytes)
+        throw RunTimeError(
+            InvalidProcedureCall,
+            QStringLiteral("El archivo está en Windows-1252 y no puede guardar «%1».").arg(text));
+    return *bytes;
+}
+
+std::optional<QByteArray> ProfileDocument::replaced(const Line& line, const QString& value,
+                                                    const QString& stored) const {
+    if (line.value == value)
+        return std::nullopt;
+    const qsizetype keep = line.valueBegin + (value.isEmpty() ? 0 : line.blanksAfterEq);
+    return m_bytes.first(keep) + encoded(stored) + m_bytes.sliced(line.textEnd);
+}
+
+QByteArray ProfileDocument::inserted(const Line& after, const QString& entry) const {
+    QByteArray insertion;
+    if (after.textEnd == after.end)
+        insertion += m_eol;
+    insertion += encoded(entry) + m_eol;
+    QByteArray bytes = m_bytes;
+    return bytes.insert(after.end, insertion);
+}
+
+QByteArray ProfileDocument::appended(const QString& section, const QString& entry) const {
+    QByteArray bytes = m_bytes;
+    if (!m_lines.empty() && m_lines.back().textEnd == m_lines.back().end)
+        bytes += m_eol;
+    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
+    return bytes + encoded(header) + m_eol + encoded(entry) + m_eol;
+}
+
+void ProfileDocument::checkWritable(const QString& section, const QString& key,
+                                    const QString& value) {
+    if (hasLineBreakOrNull(section) || hasLineBreakOrNull(key) || hasLineBreakOrNull(value))
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("La sección, la clave y el valor no pueden contener "
+                                          "saltos de línea ni caracteres nulos."));
+    const QString sectionName = trimBlanks(section);
+    const QString keyName = trimBlanks(key);
+    const bool readable = !sectionName.isEmpty() && !sectionName.contains(u']') &&
+                          !keyName.isEmpty() && !keyName.contains(u'=') &&
+                          !keyName.startsWith(u';') && !keyName.startsWith(u'[');
+    if (!readable)
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("La sección «%1» con la clave «%2» no se podría volver a "
+                                          "leer del archivo.")
+                               .arg(section, key));
+}

@@ -1,0 +1,360 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The profile file against real files: the Windows read rules, writes that keep
+// every other byte, encodings, and failures that leave the old file whole.
+#include "inifile.h"
+#include "runtimeerror.h"
+
+#include <memory>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QString kName = QStringLiteral("CVDIALER.INI");
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
+QByteArray utf16le(const QString& text) {
+    QByteArray bytes("\xff\xfe");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+} // namespace
+
+class TestIniFile : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QString m_config;
+
+    QString path() const { return m_config + QLatin1Char('/') + kName; }
+    void put(const QByteArray& bytes) {
+        QDir().mkpath(m_config);
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray bytes() const {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    }
+    static QByteArray reference(const QString& name) {
+        QFile file(QStringLiteral(CV_TEST_DATA "/") + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static QString read(const QString& section, const QString& key) {
+        return IniFile::instance().ReadValue(kName, section, key, QStringLiteral("<default>"));
+    }
+    static int writeError(const QString& section, const QString& key, const QString& value) {
+        try {
+            IniFile::instance().WriteValue(kName, section, key, value);
+        } catch (const RunTimeError& error) {
+            return error.number();
+        }
+        return 0;
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        m_config = m_tmp->filePath(QStringLiteral("home/config"));
+        qputenv("XDG_CONFIG_HOME", m_config.toUtf8());
+    }
+
+    void pathFollowsXdgConfigHome() {
+        QCOMPARE(IniFile::pathOf(kName), path());
+        qputenv("XDG_CONFIG_HOME", "");
+        QCOMPARE(IniFile::pathOf(kName), QDir::homePath() + QStringLiteral("/.config/") + kName);
+    }
+
+    void readRules_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const QByteArray base = "[PARAMETROS]\nCOMM=2\n";
+        QTest::newRow("plain") << base << "PARAMETROS"
+                               << "COMM"
+                               << "2";
+        QTest::newRow("any letter case") << base << "parametros"
+                                         << "Comm"
+                                         << "2";
+        QTest::newRow("blanks in brackets")
+            << QByteArray("[ Parametros ]\ncomm=3\n") << "PARAMETROS"
+            << "COMM"
+            << "3";
+        QTest::newRow("blanks and tabs around") << QByteArray("[P]\n \tCOMM \t= \t4 \t\n") << "P"
+                                                << "COMM"
+                                                << "4";
+        QTest::newRow("blank inside a name counts") << QByteArray("[P]\nCO MM=5\n") << "P"
+                                                    << "COMM"
+                                                    << "<default>";
+        QTest::newRow("double quotes") << QByteArray("[P]\nK=\" a b \"\n") << "P"
+                                       << "K"
+                                       << " a b ";
+        QTest::newRow("single quotes") << QByteArray("[P]\nK='x'\n") << "P"
+                                       << "K"
+                                       << "x";
+        QTest::newRow("unbalanced quote stays") << QByteArray("[P]\nK=\"x\n") << "P"
+                                                << "K"
+                                                << "\"x";
+        QTest::newRow("mixed quotes stay") << QByteArray("[P]\nK=\"x'\n") << "P"
+                                           << "K"
+                                           << "\"x'";
+        QTest::newRow("semicolon after a value") << QByteArray("[P]\nK=1 ; uno\n") << "P"
+                                                 << "K"
+                                                 << "1 ; uno";
+        QTest::newRow("comment line") << QByteArray("[P]\n;K=1\n") << "P"
+                                      << "K"
+                                      << "<default>";
+        QTest::newRow("empty value is empty") << QByteArray("[P]\nK=\n") << "P"
+                                              << "K"
+                                              << "";
+        QTest::newRow("blank value is empty") << QByteArray("[P]\nK=  \t\n") << "P"
+                                              << "K"
+                                              << "";
+        QTest::newRow("line without =") << QByteArray("[P]\nK\n") << "P"
+                                        << "K"
+                                        << "<default>";
+        QTest::newRow("= inside the value") << QByteArray("[P]\nK=a=b\n") << "P"
+                                            << "K"
+                                            << "a=b";
+        QTest::newRow("first duplicate wins") << QByteArray("[P]\nK=1\nk=2\n") << "P"
+                                              << "K"
+                                              << "1";
+        QTest::newRow("only the first section counts") << QByteArray("[P]\nA=1\n[p]\nK=2\n") << "P"
+                                                       << "K"
+                                                       << "<default>";
+        QTest::newRow("key before any section") << QByteArray("K=1\n[P]\n") << "P"
+                                                << "K"
+                                                << "<default>";
+        QTest::newRow("missing section") << base << "OTRA"
+                                         << "COMM"
+                                         << "<default>";
+        QTest::newRow("CR line ends") << QByteArray("[P]\rK=1\rL=2") << "P"
+                                      << "L"
+                                      << "2";
+        QTest::newRow("CRLF, no final newline") << QByteArray("[P]\r\nK=7") << "P"
+                                                << "K"
+                                                << "7";
+        QTest::newRow("commas kept") << QByteArray("[P]\nK=9,,5551234\n") << "P"
+                                     << "K"
+                                     << "9,,5551234";
+    }
+    void readRules() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        put(file);
+        QCOMPARE(read(section, key), value);
+    }
+
+    void missingFileGivesTheDefault() { QCOMPARE(read("PARAMETROS", "COMM"), "<default>"); }
+
+    void writeKeepsEveryOtherByte_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("comments, blanks, odd spelling") << "comments.ini"
+                                                        << "PARAMETROS"
+                                                        << "COMM"
+                                                        << "2"
+                                                        << "comments.ref";
+        QTest::newRow("CRLF, key appended") << "crlf.ini"
+                                            << "PARAMETROS"
+                                            << "TIMEOUT"
+                                            << "30"
+                                            << "crlf.ref";
+        QTest::newRow("CR, key appended") << "cr.ini"
+                                          << "PARAMETROS"
+                                          << "TONO"
+                                          << "1"
+                                          << "cr-append.ref";
+        QTest::newRow("CR, value replaced") << "cr.ini"
+                                            << "PARAMETROS"
+                                            << "VELOCIDAD"
+                                            << "19200"
+                                            << "cr-replace.ref";
+        QTest::newRow("duplicates, first replaced") << "duplicates.ini"
+                                                    << "parametros"
+                                                    << "COMM"
+                                                    << "5"
+                                                    << "duplicates-replace.ref";
+        QTest::newRow("duplicates, appended to the first") << "duplicates.ini"
+                                                           << "PARAMETROS"
+                                                           << "TONO"
+                                                           << "1"
+                                                           << "duplicates-append.ref";
+        QTest::newRow("section without keys") << "emptysection.ini"
+                                              << "PARAMETROS"
+                                              << "COMM"
+                                              << "2"
+                                              << "emptysection.ref";
+        QTest::newRow("empty value, no final newline") << "emptyvalue.ini"
+                                                       << "PARAMETROS"
+                                                       << "COMM"
+                                                       << ""
+                                                       << "emptyvalue.ref";
+        QTest::newRow("section appended") << "nofinalnewline.ini"
+                                          << "PARAMETROS"
+                                          << "COMM"
+                                          << "2"
+                                          << "nofinalnewline.ref";
+    }
+    void writeKeepsEveryOtherByte() {
+        QFETCH(QString, input);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        put(reference(input));
+        IniFile::instance().WriteValue(kName, section, key, value);
+        QCOMPARE(bytes(), reference(expected));
+        QCOMPARE(read(section, key), value);
+    }
+
+    void valuesReadBackAsWritten_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("ordinary") << "9600,N,8,1" << QByteArray("K=9600,N,8,1\n");
+        QTest::newRow("spaces around") << " 0 " << QByteArray("K=\" 0 \"\n");
+        QTest::newRow("tab first") << "\t9" << QByteArray("K=\"\t9\"\n");
+        QTest::newRow("wholly quoted") << "\"a\"" << QByteArray("K=\"\"a\"\"\n");
+        QTest::newRow("non-ASCII") << QStringLiteral("Año") << QByteArray("K=A\xc3\xb1o\n");
+    }
+    void valuesReadBackAsWritten() {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, line);
+        put("[P]\n");
+        IniFile::instance().WriteValue(kName, QStringLiteral("P"), QStringLiteral("K"), value);
+        QCOMPARE(bytes(), QByteArray("[P]\n") + line);
+        QCOMPARE(read("P", "K"), value);
+    }
+
+    void encodingsAreKept_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("UTF-8 with BOM")
+            << QByteArray("\xef\xbb\xbf[P]\nK=\xc3\x91\nL=1\n") << QStringLiteral("Ñ")
+            << QByteArray("\xef\xbb\xbf[P]\nK=\xc3\x91\nL=\xe2\x82\xac\n");
+        QTest::newRow("Windows-1252")
+            << QByteArray("[P]\r\nK=\x80\xd1\r\nL=1\r\n") << QStringLiteral("€Ñ")
+            << QByteArray("[P]\r\nK=\x80\xd1\r\nL=\x80\r\n");
+        QTest::newRow("UTF-16LE with BOM")
+            << utf16le(QStringLiteral("[P]\r\nK=Ñ\r\nL=1\r\n")) << QStringLiteral("Ñ")
+            << utf16le(QStringLiteral("[P]\r\nK=Ñ\r\nL=€\r\n"));
+    }
+    void encodingsAreKept() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, read);
+        QFETCH(QByteArray, written);
+        put(file);
+        QCOMPARE(this->read("P", "K"), read);
+        IniFile::instance().WriteValue(kName, QStringLiteral("P"), QStringLiteral("L"),
+                                       QStringLiteral("€"));
+        QCOMPARE(bytes(), written);
+    }
+
+    void valueOutsideWindows1252IsRefused() {
+        const QByteArray old("[P]\nK=\xd1\n");
+        put(old);
+        QCOMPARE(writeError("P", "K", QStringLiteral("Ω")), int(InvalidProcedureCall));
+        QCOMPARE(bytes(), old);
+    }
+
+    void lineBreaksCanNeverReachTheFile_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("CR in value") << "K"
+                                     << "2\rATZ";
+        QTest::newRow("LF in value") << "K"
+                                     << "2\n[OTRA]";
+        QTest::newRow("NUL in value") << "K" << QString(QStringLiteral("2") + QChar(0));
+        QTest::newRow("LF in key") << "K\nX"
+                                   << "1";
+    }
+    void lineBreaksCanNeverReachTheFile() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        put("[P]\nK=1\n");
+        QCOMPARE(writeError("P", key, value), int(InvalidProcedureCall));
+        QCOMPARE(bytes(), QByteArray("[P]\nK=1\n"));
+    }
+
+    void sameValueLeavesTheFileUntouched() {
+        put("[P]\nK = \"1\"\n");
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &before), 0);
+        IniFile::instance().WriteValue(kName, QStringLiteral("p"), QStringLiteral("k"),
+                                       QStringLiteral("1"));
+        struct stat after {};
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(bytes(), QByteArray("[P]\nK = \"1\"\n"));
+    }
+
+    void firstWriteCreatesFolderAndFile() {
+        const mode_t saved = ::umask(022);
+        IniFile::instance().WriteValue(kName, QStringLiteral("PARAMETROS"), QStringLiteral("COMM"),
+                                       QStringLiteral("2"));
+        ::umask(saved);
+        QCOMPARE(bytes(), QByteArray("[PARAMETROS]\nCOMM=2\n"));
+        QCOMPARE(modeOf(path()), 0644);
+        QCOMPARE(QDir(m_config).entryList(QDir::Files | QDir::Hidden), QStringList{kName});
+    }
+
+    void permissionsOfAnExistingFileAreKept() {
+        put("[P]\nK=1\n");
+        QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner));
+        IniFile::instance().WriteValue(kName, QStringLiteral("P"), QStringLiteral("K"),
+                                       QStringLiteral("2"));
+        QCOMPARE(modeOf(path()), 0600);
+    }
+
+    void writeThroughASymlinkChangesItsTarget() {
+        put("[P]\nK=1\n");
+        const QString link = m_tmp->filePath(QStringLiteral("link-config"));
+        QDir().mkpath(link);
+        QVERIFY(QFile::link(path(), link + QLatin1Char('/') + kName));
+        qputenv("XDG_CONFIG_HOME", link.toUtf8());
+        IniFile::instance().WriteValue(kName, QStringLiteral("P"), QStringLiteral("K"),
+                                       QStringLiteral("2"));
+        QVERIFY(QFileInfo(link + QLatin1Char('/') + kName).isSymLink());
+        QCOMPARE(bytes(), QByteArray("[P]\nK=2\n"));
+    }
+
+    // Root ignores permissions, so the failure comes from what stands in the way.
+    void failedWriteLeavesTheOldFileWhole() {
+        put("[P]\nK=1\n");
+        if (::geteuid() == 0)
+            QVERIFY(QDir().mkpath(path() + QStringLiteral(".lock")));
+        else
+            QVERIFY(QFile::setPermissions(m_config, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(writeError("P", "K", QStringLiteral("2")) != 0);
+        QFile::setPermissions(m_config, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(bytes(), QByteArray("[P]\nK=1\n"));
+        QCOMPARE(read("P", "K"), QStringLiteral("1"));
+    }
+
+    void folderThatCannotBeMadeIsAnError() {
+        QDir().mkpath(m_tmp->path());
+        QFile blocker(m_tmp->filePath(QStringLiteral("home")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(writeError("P", "K", QStringLiteral("1")) != 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_inifile.moc"
