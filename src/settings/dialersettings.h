@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The three settings in the profile and the process-wide copy of them. Only the
+// two reads write DialerSettings; saving writes the profile and leaves it alone.
+#pragma once
+
+#include <QString>
+
+namespace ModDialer {
+
+struct DialerSettingsRecord {
+    QString Anteponer; // dial prefix, put directly in front of the number
+    QString Comm;      // serial port number as decimal text, "2" is COM2
+    QString Settings;  // line settings such as "9600,N,8,1"
+};
+
+extern DialerSettingsRecord DialerSettings;
+
+inline const QString kProfileFile = QStringLiteral("CVDIALER.INI");
+inline const QString kSection = QStringLiteral("PARAMETROS");
+inline const QString kKeyAnteponer = QStringLiteral("ANTEPONER");
+inline const QString kKeyComm = QStringLiteral("COMM");
+inline const QString kKeySettings = QStringLiteral("SETTINGS");
+
+// Start-up's read: every key with an empty default.
+void readStartUpSettings();
+// The settings window's read, with its own defaults "", "2" and "9600,N,8,1".
+void readWindowSettings();
+
+} // namespace ModDialer

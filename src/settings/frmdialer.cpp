@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "frmdialer.h"
+
+#include "dialersettings.h"
+#include "fieldfinder.h"
+#include "inifile.h"
+#include "platform.h"
+#include "runtimeerror.h"
+#include "text.h"
+#include "utilities.h"
+
+#include <memory>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+std::unique_ptr<FrmDIALER>& slot() {
+    static std::unique_ptr<FrmDIALER> window;
+    return window;
+}
+
+const std::array<QString, 3> kKeys = {ModDialer::kKeyAnteponer, ModDialer::kKeyComm,
+                                      ModDialer::kKeySettings};
+const std::array<QString, 3> kCaptions = {QStringLiteral("Anteponer"), QStringLiteral("COMM"),
+                                          QStringLiteral("Settings")};
+// The fields' texts before loading; the load step replaces them unseen.
+const std::array<QString, 3> kDesignTexts = {QStringLiteral("41"), QStringLiteral("2"),
+                                             QStringLiteral("9600,N,8,1")};
+
+// Layout in twips (1/1440 inch): left, top, width, height.
+struct Twips {
+    int left, top, width, height;
+};
+constexpr Twips kClientArea{3990, 3255, 4800, 2100};
+constexpr std::array<Twips, 3> kLabelPlaces{
+    {{600, 360, 1815, 255}, {600, 720, 1815, 255}, {600, 1080, 1815, 255}}};
+constexpr std::array<Twips, 3> kFieldPlaces{
+    {{2640, 360, 495, 285}, {2640, 720, 495, 285}, {2640, 1080, 2055, 285}}};
+constexpr Twips kAceptarPlace{1440, 1605, 975, 348};
+constexpr Twips kSalirPlace{2520, 1605, 975, 348};
+
+QFont buttonFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    return font;
+}
+
+} // namespace
+
+FrmDIALER& FrmDIALER::instance() {
+    if (!slot()) {
+        slot().reset(new FrmDIALER);
+        slot()->Form_Load();
+    }
+    return *slot();
+}
+
+bool FrmDIALER::exists() {
+    return bool(slot());
+}
+
+void FrmDIALER::discardInstance() {
+    slot().reset();
+}
+
+FrmDIALER::FrmDIALER() : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("FrmDIALER"));
+    setWindowTitle(QStringLiteral("Marcador telefónico de Corvane"));
+    setAccessibleName(windowTitle());
+    setSizeGripEnabled(false);
+    createControls();
+    placeControls();
+    connectHandlers();
+}
+
+void FrmDIALER::createControls() {
+    // Created in tab order, so focus moves Salir, the three fields, Aceptar.
+    QuitButton = new QPushButton(QStringLiteral("Salir"), this);
+    QuitButton->setObjectName(QStringLiteral("QuitButton"));
+    for (qint16 i = 0; i < TxtFieldArray::kCount; ++i) {
+        auto* field = new TxtField(kKeys.at(std::size_t(i)), this);
+        field->setObjectName(QStringLiteral("txtfields_%1").arg(i));
+        field->setText(kDesignTexts.at(std::size_t(i)));
+        field->setAccessibleName(kCaptions.at(std::size_t(i)));
+        txtfields.set(i, field);
+    }
+    CmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
+    CmdAceptar->setObjectName(QStringLiteral("CmdAceptar"));
+    for (std::size_t i = 0; i < Label1.size(); ++i) {
+        Label1.at(i) = new QLabel(kCaptions.at(i), this);
+        Label1.at(i)->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        Label1.at(i)->setAccessibleName(kCaptions.at(i));
+        Label1.at(i)->setBuddy(&txtfields(qint16(i)));
+    }
+    for (QPushButton* button : {CmdAceptar, QuitButton}) {
+        button->setFont(buttonFont());
+        button->setAutoDefault(true);
+        button->setAccessibleName(button->text());
+    }
+    CmdAceptar->setDefault(true);
+    QuitButton->setFocus(); // the window opens with the focus on "Salir"
+}
+
+void FrmDIALER::placeControls() {
+    const auto px = [this](int twips, int dpi) {
+        return (twips * dpi + 720) / 1440;
+    };
+    const auto place = [&](QWidget* control, const Twips& t) {
+        control->setGeometry(px(t.left, logicalDpiX()), px(t.top, logicalDpiY()),
+                             px(t.width, logicalDpiX()), px(t.height, logicalDpiY()));
+    };
+    for (std::size_t i = 0; i < Label1.size(); ++i) {
+        place(Label1.at(i), kLabelPlaces.at(i));
+        place(&txtfields(qint16(i)), kFieldPlaces.at(i));
+    }
+    place(CmdAceptar, kAceptarPlace);
+    place(QuitButton, kSalirPlace);
+    setFixedSize(px(kClientArea.width, logicalDpiX()), px(kClientArea.height, logicalDpiY()));
+    move(px(kClientArea.left, logicalDpiX()), px(kClientArea.top, logicalDpiY()));
+}
+
+void FrmDIALER::connectHandlers() {
+    connect(CmdAceptar, &QPushButton::clicked, this,
+            [this] { Platform::RunUntrapped([this] { CmdAceptar_Click(); }); });
+    connect(QuitButton, &QPushButton::clicked, this,
+            [this] { Platform::RunUntrapped([this] { QuitButton_Click(); }); });
+}
+
+void FrmDIALER::Form_Load() {
+    ModDialer::readWindowSettings();
+    const ModDialer::DialerSettingsRecord& read = ModDialer::DialerSettings;
+    const std::array<const QString*, 3> values = {&read.Anteponer, &read.Comm, &read.Settings};
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        const qint16 index = FieldFinder::instance().FindIndex(kKeys.at(i), txtfields.members());
+        txtfields(index).setText(*values.at(i));
+    }
+}
+
+void FrmDIALER::saveField(const QString& key) {
+    const qint16 index = FieldFinder::instance().FindIndex(key, txtfields.members());
+    const QString value = trimSpaces(txtfields(index).text());
+    IniFile::instance().WriteValue(ModDialer::kProfileFile, ModDialer::kSection, key, value);
+}
+
+void FrmDIALER::CmdAceptar_Click() {
+    std::size_t step = 0;
+    while (step < kKeys.size()) {
+        try {
+            saveField(kKeys.at(step));
+            ++step;
+        } catch (const RunTimeError& error) {
+            // Not trapped: an error of the notice itself ends the program.
+            const qint16 answer =
+                Utilities::instance().ErrorNotice(error, QStringLiteral("Aviso al Operador"));
+            if (answer == Platform::vbIgnore)
+                ++step;
+            else if (answer != Platform::vbRetry)
+                return; // the window stays open with the typed texts
+        }
+    }
+    Platform::End(Platform::ExitDone);
+}
+
+void FrmDIALER::QuitButton_Click() {
+    Platform::End(Platform::ExitDone);
+}
+
+void FrmDIALER::reject() {
+    QuitButton->click();
+}
+
+void FrmDIALER::closeEvent(QCloseEvent* event) {
+    event->accept();
+}

@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The settings window: layout, keyboard, loading and saving against real files.
+#include "dialersettings.h"
+#include "frmdialer.h"
+#include "support/fakeplatform.h"
+
+#include <memory>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using ModDialer::DialerSettings;
+
+class TestFrmDialer : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<FakePlatform> m_fake;
+
+    QString profileDir() const { return m_tmp->filePath(QStringLiteral("config")); }
+    QString profilePath() const { return profileDir() + QStringLiteral("/CVDIALER.INI"); }
+    void writeProfile(const QByteArray& text) {
+        QDir().mkpath(profileDir());
+        QFile file(profilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray profile() const {
+        QFile file(profilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    }
+    // As root a read-only folder is no obstacle, so a file stands where the
+    // profile's folder should be: every write there fails until it is removed.
+    void blockProfileFolder() {
+        QDir().rmdir(profileDir());
+        QFile blocker(profileDir());
+        QVERIFY(!QFileInfo::exists(profileDir()) || !QFileInfo(profileDir()).isDir());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    void unblockProfileFolder() { QFile::remove(profileDir()); }
+
+    static FrmDIALER& window() { return FrmDIALER::instance(); }
+    static QStringList fieldTexts() {
+        QStringList texts;
+        for (qint16 i = 0; i < 3; ++i)
+            texts.append(window().txtfields(i).text());
+        return texts;
+    }
+    static void type(qint16 field, const QString& text) { window().txtfields(field).setText(text); }
+    int press() {
+        try {
+            window().CmdAceptar_Click();
+        } catch (const Platform::ProcessEnded& ended) {
+            return ended.status;
+        }
+        return -1; // the window stayed open
+    }
+    // The handlers end the process; for keyboard tests only which button was
+    // chosen matters, so they are cut off and the clicks counted.
+    void detachHandlers() {
+        QObject::disconnect(window().CmdAceptar, &QPushButton::clicked, &window(), nullptr);
+        QObject::disconnect(window().QuitButton, &QPushButton::clicked, &window(), nullptr);
+    }
+    void showAndActivate() {
+        window().show();
+        QApplication::setActiveWindow(&window());
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", profileDir().toUtf8());
+        m_fake = std::make_unique<FakePlatform>();
+        DialerSettings = {};
+    }
+    void cleanup() {
+        FrmDIALER::discardInstance();
+        m_fake.reset();
+    }
+
+    void everyControlSitsAtItsPlace_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("Label1(0)") << "Label1_0" << QRect(40, 24, 121, 17);
+        QTest::newRow("txtfields(0)") << "txtfields_0" << QRect(176, 24, 33, 19);
+        QTest::newRow("Label1(1)") << "Label1_1" << QRect(40, 48, 121, 17);
+        QTest::newRow("txtfields(1)") << "txtfields_1" << QRect(176, 48, 33, 19);
+        QTest::newRow("Label1(2)") << "Label1_2" << QRect(40, 72, 121, 17);
+        QTest::newRow("txtfields(2)") << "txtfields_2" << QRect(176, 72, 137, 19);
+        QTest::newRow("CmdAceptar") << "CmdAceptar" << QRect(96, 107, 65, 23);
+        QTest::newRow("QuitButton") << "QuitButton" << QRect(168, 107, 65, 23);
+    }
+    void everyControlSitsAtItsPlace() {
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        if (window().logicalDpiX() != 96 || window().logicalDpiY() != 96)
+            QSKIP("the layout figures are for 96 dpi");
+        auto* control = window().findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), rect);
+        QCOMPARE(window().size(), QSize(320, 140));
+    }
+
+    void captionsFontsAndAccessibleNames() {
+        QCOMPARE(window().windowTitle(), QStringLiteral("Marcador telefónico de Corvane"));
+        const QStringList captions = {"Anteponer", "COMM", "Settings"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(window().Label1.at(std::size_t(i))->text(), captions.at(i));
+            QCOMPARE(window().Label1.at(std::size_t(i))->focusPolicy(), Qt::NoFocus);
+            QCOMPARE(window().txtfields(qint16(i)).accessibleName(), captions.at(i));
+        }
+        for (QPushButton* button : {window().CmdAceptar, window().QuitButton}) {
+            QCOMPARE(button->accessibleName(), button->text());
+            QVERIFY(button->font().bold());
+            QCOMPARE(button->font().pointSizeF(), 8.25);
+        }
+        QCOMPARE(window().CmdAceptar->text(), QStringLiteral("Aceptar"));
+        QCOMPARE(window().QuitButton->text(), QStringLiteral("Salir"));
+    }
+
+    void opensOnSalirAndTabsInOrder() {
+        showAndActivate();
+        QCOMPARE(QApplication::focusWidget(), window().QuitButton);
+        const QList<QWidget*> order = {&window().txtfields(0), &window().txtfields(1),
+                                       &window().txtfields(2), window().CmdAceptar,
+                                       window().QuitButton};
+        for (QWidget* expected : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), expected);
+        }
+    }
+
+    void enterAndEscChooseTheRightButton_data() {
+        QTest::addColumn<int>("tabs");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("Enter on Salir") << 0 << int(Qt::Key_Return) << "QuitButton";
+        QTest::newRow("Enter in a field") << 1 << int(Qt::Key_Return) << "CmdAceptar";
+        QTest::newRow("keypad Enter in the last field") << 3 << int(Qt::Key_Enter) << "CmdAceptar";
+        QTest::newRow("Enter on Aceptar") << 4 << int(Qt::Key_Return) << "CmdAceptar";
+        QTest::newRow("Esc in a field") << 2 << int(Qt::Key_Escape) << "QuitButton";
+        QTest::newRow("Esc on Aceptar") << 4 << int(Qt::Key_Escape) << "QuitButton";
+    }
+    void enterAndEscChooseTheRightButton() {
+        QFETCH(int, tabs);
+        QFETCH(int, key);
+        QFETCH(QString, chosen);
+        detachHandlers();
+        showAndActivate();
+        QSignalSpy aceptar(window().CmdAceptar, &QPushButton::clicked);
+        QSignalSpy salir(window().QuitButton, &QPushButton::clicked);
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QCOMPARE(aceptar.count(), chosen == QLatin1String("CmdAceptar") ? 1 : 0);
+        QCOMPARE(salir.count(), chosen == QLatin1String("QuitButton") ? 1 : 0);
+    }
+
+    void loadShowsWhatWasRead_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("no file") << QByteArray() << QStringList{"", "2", "9600,N,8,1"};
+        QTest::newRow("other keys only")
+            << QByteArray("[PARAMETROS]\nOTRA=1\n") << QStringList{"", "2", "9600,N,8,1"};
+        QTest::newRow("partial") << QByteArray("[PARAMETROS]\nCOMM=3\n")
+                                 << QStringList{"", "3", "9600,N,8,1"};
+        QTest::newRow("complete") << QByteArray(
+                                         "[PARAMETROS]\nANTEPONER=0\nCOMM=1\nSETTINGS=2400,E,7,1\n")
+                                  << QStringList{"0", "1", "2400,E,7,1"};
+        QTest::newRow("spaces kept") << QByteArray("[PARAMETROS]\nANTEPONER=\" 9 \"\nCOMM=' 2'\n")
+                                     << QStringList{" 9 ", " 2", "9600,N,8,1"};
+    }
+    void loadShowsWhatWasRead() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, shown);
+        if (!file.isEmpty())
+            writeProfile(file);
+        QCOMPARE(fieldTexts(), shown);
+        QCOMPARE(
+            (QStringList{DialerSettings.Anteponer, DialerSettings.Comm, DialerSettings.Settings}),
+            shown);
+    }
+
+    void dialPathLoadsHiddenAndReplacesStartUpValues() {
+        writeProfile("[PARAMETROS]\nCOMM=5\nSETTINGS=1200,N,8,1\n");
+        DialerSettings = {QStringLiteral("viejo"), QStringLiteral("9"), QStringLiteral("x")};
+        QVERIFY(!FrmDIALER::exists());
+        QVERIFY(!window().MSComm1.portOpen());
+        QVERIFY(!window().isVisible());
+        QCOMPARE(DialerSettings.Anteponer, QString());
+        QCOMPARE(DialerSettings.Comm, QStringLiteral("5"));
+        QCOMPARE(DialerSettings.Settings, QStringLiteral("1200,N,8,1"));
+    }
+
+    void aceptarSavesTrimmedValuesAndEnds() {
+        writeProfile("; puesto 3\n[OTRA]\nCLAVE = valor\n\n[PARAMETROS]\nCOMM=1\n");
+        window();
+        type(0, QStringLiteral("  0 9 "));
+        type(1, QStringLiteral("   "));
+        type(2, QStringLiteral("\t9600,N,8,1 "));
+        QCOMPARE(press(), 0);
+        QCOMPARE(profile(), QByteArray("; puesto 3\n[OTRA]\nCLAVE = valor\n\n[PARAMETROS]\n"
+                                       "COMM=\nANTEPONER=0 9\nSETTINGS=\"\t9600,N,8,1\"\n"));
+        QVERIFY(!m_fake->actions().join(' ').contains(QLatin1String("msgbox")));
+        QCOMPARE(DialerSettings.Comm, QStringLiteral("1"));
+    }
+
+    void failedWriteRetriedAfterTheCauseIsGone() {
+        window();
+        type(1, QStringLiteral("3"));
+        blockProfileFolder();
+        int notices = 0;
+        m_fake->answers = {Platform::vbRetry, Platform::vbRetry};
+        m_fake->whileBoxIsUp = [&](const QString&) {
+            if (++notices == 2)
+                unblockProfileFolder();
+        };
+        QCOMPARE(press(), 0);
+        QCOMPARE(notices, 2);
+        QVERIFY(m_fake->log.first().contains(QLatin1String("|18|Aviso al Operador")));
+        QCOMPARE(profile(), QByteArray("[PARAMETROS]\nANTEPONER=\nCOMM=3\nSETTINGS=9600,N,8,1\n"));
+    }
+
+    // A line break can never reach the file, so such a field fails on its own.
+    void skippedStepIsNotWrittenAgain_data() {
+        QTest::addColumn<qint16>("badField");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("COMM skipped")
+            << qint16(1) << QByteArray("[PARAMETROS]\nANTEPONER=7\nSETTINGS=9600,N,8,1\n");
+        QTest::newRow("SETTINGS skipped")
+            << qint16(2) << QByteArray("[PARAMETROS]\nANTEPONER=7\nCOMM=2\n");
+    }
+    void skippedStepIsNotWrittenAgain() {
+        QFETCH(qint16, badField);
+        QFETCH(QByteArray, saved);
+        window();
+        type(0, QStringLiteral("7"));
+        type(badField, QStringLiteral("2\n3"));
+        m_fake->answers = {Platform::vbIgnore};
+        QCOMPARE(press(), 0);
+        QCOMPARE(profile(), saved);
+    }
+
+    void givingUpKeepsTheWindowAndStartsOverNextTime() {
+        window();
+        type(0, QStringLiteral("7"));
+        type(1, QStringLiteral("2\n3"));
+        m_fake->answers = {Platform::vbAbort};
+        QCOMPARE(press(), -1);
+        QCOMPARE(fieldTexts(), (QStringList{"7", "2\n3", "9600,N,8,1"}));
+        QCOMPARE(profile(), QByteArray("[PARAMETROS]\nANTEPONER=7\n"));
+
+        type(0, QStringLiteral("8"));
+        type(1, QStringLiteral("4"));
+        m_fake->log.clear();
+        QCOMPARE(press(), 0);
+        QCOMPARE(profile(), QByteArray("[PARAMETROS]\nANTEPONER=8\nCOMM=4\nSETTINGS=9600,N,8,1\n"));
+        QCOMPARE(DialerSettings.Comm, QStringLiteral("2"));
+    }
+
+    void salirAfterAGivenUpSaveWritesNothing() {
+        window();
+        type(0, QStringLiteral("7"));
+        type(1, QStringLiteral("2\n3"));
+        m_fake->answers = {Platform::vbAbort};
+        QCOMPARE(press(), -1);
+        const QByteArray afterGivingUp = profile();
+        try {
+            window().QuitButton_Click();
+            QFAIL("Salir did not end the program");
+        } catch (const Platform::ProcessEnded& ended) {
+            QCOMPARE(ended.status, 0);
+        }
+        QCOMPARE(profile(), afterGivingUp);
+    }
+
+    void closingTheWindowWritesNothing() {
+        detachHandlers();
+        showAndActivate();
+        QSignalSpy salir(window().QuitButton, &QPushButton::clicked);
+        type(1, QStringLiteral("9"));
+        QVERIFY(window().close());
+        QVERIFY(!window().isVisible());
+        QCOMPARE(salir.count(), 0);
+        QCOMPARE(profile(), QByteArray("<none>"));
+    }
+};
+
+QTEST_MAIN(TestFrmDialer)
+#include "tst_frmdialer.moc"
