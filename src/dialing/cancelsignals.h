@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// SIGINT, SIGTERM and SIGHUP cancel a dial instead of killing the dialer, so a
+// polite kill still hangs the modem up. The handler only writes to a pipe; the
+// event loop reads it and sets CancelFlag.
+#pragma once
+
+namespace ModDialer {
+
+// Safe to call more than once. Needs the application object.
+void installCancelSignals();
+
+} // namespace ModDialer

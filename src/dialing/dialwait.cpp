@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "dialwait.h"
+
+#include "answer.h"
+#include "dial.h"
+#include "inifile.h"
+#include "platform.h"
+#include "serialline.h"
+#include "text.h"
+
+namespace ModDialer {
+namespace {
+
+using namespace std::chrono_literals;
+using Platform::Clock;
+using std::chrono::milliseconds;
+
+constexpr std::chrono::seconds kHangUpSettle{2};
+constexpr std::chrono::seconds kAbortAnswer{1};
+constexpr milliseconds kProgressDelay{500};
+constexpr std::chrono::seconds kDefaultTimeLimit{60};
+// Sleeps this long at most when nothing else bounds the wait; any event wakes it.
+constexpr milliseconds kLongestSleep{3600s};
+
+const QString kDialledPrompt =
+    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
+
+milliseconds until(Clock::time_point moment) {
+    const auto left = std::chrono::ceil<milliseconds>(moment - Platform::Now());
+    return std::max(left, 0ms);
+}
+
+// Lets events run and takes what arrives until done() holds or limit passes.
+template <typename Done> void collectUntil(milliseconds limit, Done done, ErrorTrap& trap) {
+    const auto deadline = Platform::Now() + limit;
+    QString taken;
+    while (!done(taken) && Platform::Now() < deadline) {
+        trap([&] { Platform::DoEvents(until(deadline)); });
+        bool lost = false;
+        trap([&] { lost = MSComm1().lineLost(); });
+        if (lost)
+            return;
+        trap([&] {
+            if (MSComm1().inBufferCount() != 0)
+                taken += MSComm1().input();
+        });
+    }
+}
+
+// The dialling window's timing: shown once the wait has lasted half a second,
+// closed whenever the wait ends, before any beep or message.
+class DialWait {
+public:
+    DialWait(const QString& number, std::optional<std::chrono::seconds> limit)
+        : m_number(number), m_start(Platform::Now()) {
+        if (limit)
+            m_deadline = m_start + *limit;
+    }
+    ~DialWait() { closeProgress(); }
+    DialWait(const DialWait&) = delete;
+    DialWait& operator=(const DialWait&) = delete;
+
+    milliseconds nextWake() const {
+        milliseconds wake = kLongestSleep;
+        if (!m_progressShown)
+            wake = std::min(wake, until(m_start + kProgressDelay));
+        if (m_deadline)
+            wake = std::min(wake, until(*m_deadline));
+        return wake;
+    }
+    bool timedOut() const { return m_deadline && Platform::Now() >= *m_deadline; }
+    void showProgressWhenDue() {
+        if (m_progressShown || Platform::Now() < m_start + kProgressDelay)
+            return;
+        m_progressShown = true;
+        Platform::ShowProgress(QStringLiteral("Marcando %1…").arg(m_number),
+                               [] { CancelFlag = true; });
+    }
+    void closeProgress() {
+        if (std::exchange(m_progressShown, false))
+            Platform::CloseProgress();
+    }
+
+private:
+    QString m_number;
+    Clock::time_point m_start;
+    std::optional<Clock::time_point> m_deadline;
+    bool m_progressShown = false;
+};
+
+// One pass's reading of the line: whether text arrived, appended to answer.
+bool takeArrivals(QString& answer, ErrorTrap& trap) {
+    bool arrived = true; // a count that cannot be read counts as text waiting
+    trap([&] { arrived = MSComm1().inBufferCount() != 0; });
+    if (arrived)
+        trap([&] { answer += MSComm1().input(); });
+    return arrived;
+}
+
+} // namespace
+
+std::optional<std::chrono::seconds> dialTimeLimit() {
+    const QString text = trimSpaces(
+        IniFile::instance().ReadValue(QStringLiteral("CVDIALER.INI"), QStringLiteral("MODEM"),
+                                      QStringLiteral("ESPERA"), QString()));
+    bool ok = false;
+    const uint seconds = text.toUInt(&ok);
+    if (!text.isEmpty() && !ok)
+        Platform::Diagnostic(
+            QStringLiteral("[MODEM] ESPERA=%1 no es un número de segundos; se esperan %2.")
+                .arg(text)
+                .arg(kDefaultTimeLimit.count()));
+    if (!ok)
+        return kDefaultTimeLimit;
+    if (seconds == 0)
+        return std::nullopt;
+    return std::chrono::seconds(seconds);
+}
+
+void settleHangUp(ErrorTrap& trap) {
+    collectUntil(kHangUpSettle, hasFinalResult, trap);
+}
+
+void stopDialling(ErrorTrap& trap) {
+    trap([] { MSComm1().setOutput(QStringLiteral("\r")); });
+    collectUntil(kAbortAnswer, hasCompleteLine, trap);
+}
+
+WaitEnd waitForAnswer(const QString& number, std::optional<std::chrono::seconds> limit,
+                      ErrorTrap& trap) {
+    DialWait wait(number, limit);
+    QString answer;
+    for (;;) {
+        trap([&] { Platform::DoEvents(wait.nextWake()); });
+        bool lost = false;
+        trap([&] { lost = MSComm1().lineLost(); });
+        if (lost)
+            return {WaitEnd::Lost, {}};
+        if (takeArrivals(answer, trap)) {
+            bool found = true; // a search that fails counts as found
+            trap([&] { found = containsOk(answer); });
+            if (found) {
+                wait.closeProgress();
+                trap([] { Platform::Beep(); });
+                trap([] { Platform::MsgBox(kDialledPrompt); });
+                return {WaitEnd::Answered, {}};
+            }
+            if (const auto line = failureLine(answer))
+                return {WaitEnd::Failed, *line};
+        }
+        if (wait.timedOut())
+            return {WaitEnd::TimedOut, {}};
+        wait.showProgressWhenDue();
+        if (CancelFlag) {
+            CancelFlag = false;
+            return {WaitEnd::Cancelled, {}};
+        }
+    }
+}
+
+} // namespace ModDialer

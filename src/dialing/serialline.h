@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The serial-line control as the dial routine drives it, and the way it is
+// reached: through the settings window's single instance, which carries it.
+#pragma once
+
+#include <functional>
+#include <QString>
+
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+
+    // True opens the port selected by CommPort with the current line settings.
+    virtual void setPortOpen(bool open) = 0;
+    virtual bool portOpen() const = 0;
+    // Sends the characters in order, adding nothing.
+    virtual void setOutput(const QString& text) = 0;
+    virtual void setCommPort(qint16 port) = 0;
+    // Line settings such as "9600,N,8,1"; refused text raises error 380.
+    virtual void setSettings(const QString& settings) = 0;
+    // Setting 0 discards every received character not yet taken.
+    virtual void setInBufferCount(qint16 count) = 0;
+    virtual qint16 inBufferCount() const = 0;
+    // Takes every received character waiting, oldest first.
+    virtual QString input() = 0;
+
+    // The port broke while open (unplugged, hard read or write error).
+    virtual bool lineLost() const = 0;
+    // Why the last open failed, for the log: "COM2 (/dev/ttyS1): <reason>".
+    virtual QString openFailure() const = 0;
+};
+
+namespace ModDialer {
+
+// Returns the control; installed at start so that the first use creates and
+// loads the settings window, hidden. Tests install a fake.
+std::function<SerialLine&()>& serialLineProvider();
+
+SerialLine& MSComm1();
+
+} // namespace ModDialer

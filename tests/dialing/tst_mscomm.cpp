@@ -1,0 +1,202 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The serial-line control on a real pseudo-terminal.
+#include "mscomm.h"
+#include "runtimeerror.h"
+
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+// The modem's end of a pseudo-terminal.
+class PtyMaster {
+public:
+    PtyMaster() {
+        m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_fd >= 0 && ::grantpt(m_fd) == 0 && ::unlockpt(m_fd) == 0)
+            m_slave = QString::fromLocal8Bit(::ptsname(m_fd));
+    }
+    ~PtyMaster() { close(); }
+    PtyMaster(const PtyMaster&) = delete;
+    PtyMaster& operator=(const PtyMaster&) = delete;
+
+    QString slave() const { return m_slave; }
+    void close() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    void send(const QByteArray& bytes) {
+        QCOMPARE(::write(m_fd, bytes.data(), bytes.size()), bytes.size());
+    }
+    // Everything received until expected has arrived or 5 s have passed.
+    QByteArray receive(const QByteArray& expected) {
+        QByteArray got;
+        QDeadlineTimer deadline(5000);
+        while (!got.contains(expected) && !deadline.hasExpired()) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
+                break;
+            char buffer[256];
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n > 0)
+                got.append(buffer, n);
+        }
+        return got;
+    }
+
+private:
+    int m_fd = -1;
+    QString m_slave;
+};
+
+int errorOf(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const RunTimeError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestMSComm : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    std::unique_ptr<PtyMaster> m_modem;
+
+    void mapPort(int port, const QString& device) {
+        QFile profile(m_home.filePath(QStringLiteral("CVDIALER.INI")));
+        QVERIFY(profile.open(QIODevice::WriteOnly));
+        profile.write(QStringLiteral("[PUERTOS]\nCOM%1=%2\n").arg(port).arg(device).toUtf8());
+    }
+
+private Q_SLOTS:
+    void init() {
+        qputenv("XDG_CONFIG_HOME", m_home.path().toUtf8());
+        m_modem = std::make_unique<PtyMaster>();
+        QVERIFY(!m_modem->slave().isEmpty());
+        mapPort(4, m_modem->slave());
+    }
+    void cleanup() { m_modem.reset(); }
+
+    void withoutAPortOpeningWaitsAndTextGoesOutAtTheRealOpen() {
+        MSComm comm;
+        comm.setPortOpen(true);
+        QVERIFY(comm.portOpen());
+        comm.setOutput(QStringLiteral("ATH\r"));
+        comm.setCommPort(4);
+        comm.setSettings(QStringLiteral("9600,N,8,1"));
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("ATDT1;\r"));
+        QCOMPARE(m_modem->receive("ATDT1;\r"), QByteArray("ATH\rATDT1;\r"));
+        comm.setPortOpen(true); // already open: nothing happens
+        comm.setPortOpen(false);
+        QVERIFY(!comm.portOpen());
+    }
+
+    void receivedTextIsCountedTakenAndDiscarded() {
+        MSComm comm;
+        comm.setCommPort(4);
+        comm.setPortOpen(true);
+        m_modem->send("\r\nOK\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(int(comm.inBufferCount()), 6, 5000);
+        QCOMPARE(comm.input(), QStringLiteral("\r\nOK\r\n"));
+        QCOMPARE(int(comm.inBufferCount()), 0);
+        m_modem->send("junk");
+        QTRY_VERIFY_WITH_TIMEOUT(comm.inBufferCount() > 0, 5000);
+        comm.setInBufferCount(0);
+        QCOMPARE(int(comm.inBufferCount()), 0);
+    }
+
+    void refusedValues_data() {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("error");
+        QTest::newRow("port 0") << 0 << "9600,N,8,1" << int(InvalidPortNumber);
+        QTest::newRow("port 256") << 256 << "9600,N,8,1" << int(InvalidPortNumber);
+        QTest::newRow("bad settings") << 4 << "9600;N;8;1" << int(InvalidPropertyValue);
+        QTest::newRow("spaces only") << 4 << "   " << int(InvalidPropertyValue);
+    }
+    void refusedValues() {
+        QFETCH(int, port);
+        QFETCH(QString, settings);
+        QFETCH(int, error);
+        MSComm comm;
+        const int raised = errorOf([&] {
+            comm.setCommPort(qint16(port));
+            comm.setSettings(settings);
+        });
+        QCOMPARE(raised, error);
+    }
+
+    void settingsApplyToAnOpenPort() {
+        MSComm comm;
+        comm.setCommPort(4);
+        comm.setPortOpen(true);
+        // A pseudo-terminal keeps its parity and data bits; speed and stop bits it takes.
+        comm.setSettings(QStringLiteral("2400,N,8,2"));
+        QCOMPARE(comm.settings(), QStringLiteral("2400,N,8,2"));
+    }
+
+    void deviceMapAndItsDefault() {
+        QCOMPARE(MSComm::deviceFor(4), m_modem->slave());
+        QCOMPARE(MSComm::deviceFor(3), QStringLiteral("/dev/ttyS2"));
+    }
+
+    void missingDeviceIsUnavailable() {
+        mapPort(7, QStringLiteral("/dev/cvdialer-no-such-port"));
+        MSComm comm;
+        comm.setCommPort(7);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(DeviceUnavailable));
+        QVERIFY(
+            comm.openFailure().startsWith(QStringLiteral("COM7 (/dev/cvdialer-no-such-port): ")));
+    }
+
+    void portHeldByAnotherProgramIsInUse() {
+        QSerialPort holder(m_modem->slave());
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        MSComm comm;
+        comm.setCommPort(4);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(PortInUse));
+        QVERIFY2(comm.openFailure().contains(QLatin1String("otro programa")),
+                 qPrintable(comm.openFailure()));
+    }
+
+    void selectingAnotherPortClosesTheOpenOne() {
+        PtyMaster second;
+        mapPort(4, m_modem->slave());
+        QFile profile(m_home.filePath(QStringLiteral("CVDIALER.INI")));
+        QVERIFY(profile.open(QIODevice::Append));
+        profile.write(QStringLiteral("COM5=%1\n").arg(second.slave()).toUtf8());
+        profile.close();
+        MSComm comm;
+        comm.setCommPort(4);
+        comm.setPortOpen(true);
+        comm.setCommPort(5);
+        QVERIFY(!comm.portOpen());
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("AT\r"));
+        QCOMPARE(second.receive("AT\r"), QByteArray("AT\r"));
+    }
+
+    void hungUpLineIsLost() {
+        MSComm comm;
+        comm.setCommPort(4);
+        comm.setPortOpen(true);
+        QVERIFY(!comm.lineLost());
+        m_modem->close();
+        QTRY_VERIFY_WITH_TIMEOUT(comm.lineLost(), 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMSComm)
+#include "tst_mscomm.moc"
