@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "qtplatform.h"
+
+#include "dialprogress.h"
+#include "platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+namespace QtPlatform {
+namespace {
+
+using Platform::MsgBoxResult;
+
+QMessageBox::Icon iconFor(int style) {
+    return (style & Platform::vbCritical) ? QMessageBox::Critical : QMessageBox::NoIcon;
+}
+
+QPushButton* addButton(QMessageBox& box, QMessageBox::StandardButton which, const QString& text) {
+    QPushButton* button = box.addButton(which);
+    button->setText(text);
+    button->setAccessibleName(text);
+    return button;
+}
+
+void waitForEvents(std::chrono::milliseconds maxWait) {
+    // A timer is an event too: it bounds the sleep without polling.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(maxWait);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+std::unique_ptr<DialProgress>& progress() {
+    static std::unique_ptr<DialProgress> window;
+    return window;
+}
+
+} // namespace
+
+int showMessageBox(const QString& prompt, int style, const QString& title) {
+    QMessageBox box(iconFor(style), title, prompt);
+    box.setAccessibleName(title);
+    if ((style & 0x0F) == Platform::vbAbortRetryIgnore) {
+        QPushButton* abort = addButton(box, QMessageBox::Abort, QStringLiteral("Anular"));
+        addButton(box, QMessageBox::Retry, QStringLiteral("Reintentar"));
+        addButton(box, QMessageBox::Ignore, QStringLiteral("Omitir"));
+        box.setDefaultButton(abort);
+        box.setEscapeButton(abort);
+    } else {
+        box.setEscapeButton(addButton(box, QMessageBox::Ok, QStringLiteral("Aceptar")));
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Retry:
+        return Platform::vbRetry;
+    case QMessageBox::Ignore:
+        return Platform::vbIgnore;
+    case QMessageBox::Abort:
+        return Platform::vbAbort;
+    default:
+        return Platform::vbOK;
+    }
+}
+
+void install() {
+    Platform::Hooks& hooks = Platform::hooks();
+    hooks.msgBox = showMessageBox;
+    hooks.beep = [] {
+        QApplication::beep();
+    };
+    hooks.processEvents = waitForEvents;
+    hooks.endProcess = [](int status) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    };
+    hooks.showProgress = [](const QString& text, std::function<void()> onCancel) {
+        progress() = std::make_unique<DialProgress>(text, std::move(onCancel));
+        progress()->show();
+    };
+    hooks.closeProgress = [] {
+        progress().reset();
+    };
+}
+
+} // namespace QtPlatform

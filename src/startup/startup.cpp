@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "startup.h"
+
+#include "dial.h"
+#include "dialersettings.h"
+#include "frmdialer.h"
+#include "inifile.h"
+#include "platform.h"
+#include "request.h"
+#include "text.h"
+#include "utilities.h"
+
+namespace ModDialer {
+namespace {
+
+void showSettingsWindow() {
+    FrmDIALER& window = FrmDIALER::instance();
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+// The number to dial: from between "#" characters, or from a "tel:" link.
+QString requestedNumber(const QString& request) {
+    if (!isTelRequest(request))
+        return numberText(request);
+    const QString code = trimSpaces(
+        IniFile::instance().ReadValue(kProfileFile, QStringLiteral("MODEM"),
+                                      QStringLiteral("INTERNACIONAL"), QStringLiteral("00")));
+    return telNumber(request, code);
+}
+
+bool asksForSettingsWindow(const QString& request) {
+    return Utilities::instance()
+        .Token(request, QStringLiteral(" "))
+        .contains(QLatin1String("/Config"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+void Main() {
+    const QString request = Platform::Command();
+    if (trimSpaces(request).isEmpty()) {
+        Platform::MsgBox(QStringLiteral("Error de Linea de Comandos"), Platform::vbCritical,
+                         QStringLiteral("Aviso al Operador!!!"));
+        Platform::End(Platform::ExitBlankCommandLine);
+    }
+    if (asksForSettingsWindow(request)) {
+        showSettingsWindow();
+        return;
+    }
+    readStartUpSettings();
+    if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
+        showSettingsWindow();
+        return;
+    }
+    const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);
+    checkDialable(number);
+    Dial(number);
+}
+
+} // namespace ModDialer

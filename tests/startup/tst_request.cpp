@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// Cutting the number out of the request text and putting the prefix in front.
+#include "request.h"
+#include "runtimeerror.h"
+
+#include <QtTest>
+
+using namespace ModDialer;
+
+class TestRequest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void numberAndPrefix_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("dialled");
+        QTest::newRow("between two #") << "#5551234#"
+                                       << ""
+                                       << "5551234";
+        QTest::newRow("with prefix") << "#5551234#"
+                                     << "0"
+                                     << "05551234";
+        QTest::newRow("text before the first #") << "llamar #5551234#"
+                                                 << ""
+                                                 << "5551234";
+        QTest::newRow("one character after") << "#5551234# "
+                                             << ""
+                                             << "5551234#";
+        QTest::newRow("several after") << "#5551234#ab"
+                                       << ""
+                                       << "5551234#a";
+        QTest::newRow("no closing #") << "#5551234"
+                                      << ""
+                                      << "555123";
+        QTest::newRow("## at the end") << "abc##"
+                                       << "9"
+                                       << "";
+        QTest::newRow("spaces inside and before") << "#  555 12 34#"
+                                                  << "9"
+                                                  << "9  555 12 34";
+        QTest::newRow("spaces only, no prefix") << "#   #"
+                                                << "9"
+                                                << "   ";
+        QTest::newRow("prefix of spaces") << "#123#"
+                                          << "  "
+                                          << "  123";
+        QTest::newRow("second # stays") << "#12#34#"
+                                        << ""
+                                        << "12#34";
+        QTest::newRow("comma pauses") << "#9,,5551234#"
+                                      << ""
+                                      << "9,,5551234";
+    }
+    void numberAndPrefix() {
+        QFETCH(QString, request);
+        QFETCH(QString, prefix);
+        QFETCH(QString, dialled);
+        QCOMPARE(withPrefix(numberText(request), prefix), dialled);
+    }
+
+    void refusedRequests_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<int>("error");
+        QTest::newRow("no #") << "5551234" << int(InvalidProcedureCall);
+        QTest::newRow("only #") << "#" << int(InvalidProcedureCall);
+        QTest::newRow("# last") << "5551234#" << int(InvalidProcedureCall);
+        QTest::newRow("# at 32767") << QString(32766, QLatin1Char('x')) + "#1#" << int(Overflow);
+        QTest::newRow("# at 32766 is fine") << QString(32765, QLatin1Char('x')) + "#1#" << 0;
+    }
+    void refusedRequests() {
+        QFETCH(QString, request);
+        QFETCH(int, error);
+        try {
+            QCOMPARE(numberText(request), QStringLiteral("1"));
+            QCOMPARE(error, 0);
+        } catch (const RunTimeError& raised) {
+            QCOMPARE(raised.number(), error);
+        }
+    }
+
+    void telLinks_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<bool>("isTel");
+        QTest::addColumn<QString>("number"); // empty: error 5
+        QTest::newRow("international") << "tel:+34-91-123-45-67" << true << "0034911234567";
+        QTest::newRow("parameters dropped")
+            << "tel:5551234;phone-context=example.com" << true << "5551234";
+        QTest::newRow("dots and brackets") << "tel:(91) 123.45.67" << true << "911234567";
+        QTest::newRow("percent-encoded") << "tel:%2B34%20911%2D234567" << true << "0034911234567";
+        QTest::newRow("mixed-case scheme, blanks") << "  TeL:555 1234 " << true << "5551234";
+        QTest::newRow("plus only inside stays") << "tel:555+1" << true << "555+1";
+        QTest::newRow("no digits") << "tel:abc" << true << "";
+        QTest::newRow("only parameters") << "tel:;ext=1" << true << "";
+        QTest::newRow("with # takes the # rule") << "tel:#5551234#" << false << "";
+        QTest::newRow("not a link") << "telefono:5551234" << false << "";
+    }
+    void telLinks() {
+        QFETCH(QString, request);
+        QFETCH(bool, isTel);
+        QFETCH(QString, number);
+        QCOMPARE(isTelRequest(request), isTel);
+        if (!isTel)
+            return;
+        try {
+            QCOMPARE(telNumber(request, QStringLiteral("00")), number);
+            QVERIFY(!number.isEmpty());
+        } catch (const RunTimeError& raised) {
+            QCOMPARE(raised.number(), int(InvalidProcedureCall));
+            QVERIFY(number.isEmpty());
+        }
+    }
+
+    void onlyPrintableAsciiIsDialled_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("digits and dial modifiers") << "0,9W555*#1234" << true;
+        QTest::newRow("space and tilde") << " ~" << true;
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("carriage return") << "555\rATZ" << false;
+        QTest::newRow("line feed") << "555\n" << false;
+        QTest::newRow("tab") << "555\t1" << false;
+        QTest::newRow("delete") << "555\x7f" << false;
+        QTest::newRow("accented") << QStringLiteral("555ñ") << false;
+        QTest::newRow("replacement of a bad byte") << QStringLiteral("555\uFFFD") << false;
+    }
+    void onlyPrintableAsciiIsDialled() {
+        QFETCH(QString, number);
+        QFETCH(bool, accepted);
+        bool passed = true;
+        try {
+            checkDialable(number);
+        } catch (const RunTimeError& raised) {
+            QCOMPARE(raised.number(), int(InvalidProcedureCall));
+            passed = false;
+        }
+        QCOMPARE(passed, accepted);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRequest)
+#include "tst_request.moc"

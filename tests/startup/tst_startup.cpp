@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// Which way start-up goes for each request, and what it hands to the dial.
+#include "dialersettings.h"
+#include "fieldfinder.h"
+#include "frmdialer.h"
+#include "inifile.h"
+#include "startup.h"
+#include "support/fakeplatform.h"
+#include "utilities.h"
+
+#include <memory>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<FakePlatform> m_fake;
+
+    void writeProfile(const QByteArray& text) {
+        QFile file(m_home->filePath(QStringLiteral("CVDIALER.INI")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    // Runs start-up; returns the exit status, or -1 when it returned.
+    int run(const QString& request) {
+        Platform::setCommand(request);
+        try {
+            ModDialer::Main();
+        } catch (const Platform::ProcessEnded& ended) {
+            return ended.status;
+        }
+        return -1;
+    }
+    bool windowShown() const { return FrmDIALER::exists() && FrmDIALER::instance().isVisible(); }
+    bool dialled() const { return m_fake->actions().contains(QStringLiteral("open")); }
+
+private Q_SLOTS:
+    void init() {
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", m_home->path().toUtf8());
+        m_fake = std::make_unique<FakePlatform>();
+        m_fake->serial.replies = [](const QString&) {
+            return QStringList{"\r\nOK\r\n"};
+        };
+        ModDialer::DialerSettings = {};
+    }
+    void cleanup() {
+        FrmDIALER::discardInstance();
+        m_fake.reset();
+    }
+
+    // First: no other test may have made a component before this one looks.
+    void blankRequestIsRejectedBeforeAnythingElse_data() {
+        QTest::addColumn<QString>("request");
+        QTest::newRow("empty") << "";
+        QTest::newRow("spaces") << "    ";
+    }
+    void blankRequestIsRejectedBeforeAnythingElse() {
+        QFETCH(QString, request);
+        writeProfile("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n");
+        QCOMPARE(run(request), 1);
+        QCOMPARE(
+            m_fake->actions(),
+            (QStringList{"msgbox Error de Linea de Comandos|16|Aviso al Operador!!!", "end 1"}));
+        QVERIFY(!Utilities::exists());
+        QVERIFY(!IniFile::exists());
+        QVERIFY(!FieldFinder::exists());
+        QVERIFY(!FrmDIALER::exists());
+        QCOMPARE(ModDialer::DialerSettings.Comm, QString());
+    }
+
+    void configSwitchOpensTheWindowWithoutDialling_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<bool>("window");
+        QTest::newRow("small letters") << "/config" << true;
+        QTest::newRow("capitals with a number") << "/CONFIG #5551234#" << true;
+        QTest::newRow("mixed, leading spaces") << "   /cOnFiG" << true;
+        QTest::newRow("glued to a number") << "/Config#5551234#" << true;
+        QTest::newRow("inside the first word") << "x/configx" << true;
+        QTest::newRow("not the first word") << "#5551234# /config" << false;
+    }
+    void configSwitchOpensTheWindowWithoutDialling() {
+        QFETCH(QString, request);
+        QFETCH(bool, window);
+        writeProfile("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n");
+        const int status = run(request);
+        QCOMPARE(windowShown(), window);
+        QCOMPARE(dialled(), !window);
+        QCOMPARE(status, window ? -1 : 0);
+    }
+
+    void incompleteSerialSettingsOpenTheWindow_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("window");
+        QTest::newRow("no file") << QByteArray() << true;
+        QTest::newRow("no COMM") << QByteArray("[PARAMETROS]\nSETTINGS=9600,N,8,1\n") << true;
+        QTest::newRow("COMM of spaces")
+            << QByteArray("[PARAMETROS]\nCOMM=\"   \"\nSETTINGS=9600,N,8,1\n") << true;
+        QTest::newRow("SETTINGS empty") << QByteArray("[PARAMETROS]\nCOMM=2\nSETTINGS=\n") << true;
+        QTest::newRow("SETTINGS of spaces dials")
+            << QByteArray("[PARAMETROS]\nCOMM=2\nSETTINGS=\"  \"\n") << false;
+        QTest::newRow("no ANTEPONER dials")
+            << QByteArray("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n") << false;
+    }
+    void incompleteSerialSettingsOpenTheWindow() {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, window);
+        if (!file.isEmpty())
+            writeProfile(file);
+        run(QStringLiteral("#5551234#"));
+        QCOMPARE(windowShown(), window);
+        QCOMPARE(dialled(), !window);
+    }
+
+    void numberWithPrefixIsHandedToTheDial() {
+        writeProfile("[PARAMETROS]\nANTEPONER=0,\nCOMM=2\nSETTINGS=9600,N,8,1\n");
+        QCOMPARE(run(QStringLiteral("cliente 17 #555 1234#")), 0);
+        QVERIFY(m_fake->actions().contains(QStringLiteral("out ATDT0,555 1234;\\r")));
+        QVERIFY(!FrmDIALER::exists()); // the fake line stands in for the window's
+    }
+
+    void telLinkDialsWithTheAccessCodeAndPrefix_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("international") << "tel:+1-555-0100"
+                                       << "out ATDT901115550100;\\r";
+        QTest::newRow("a # takes the # rule") << "tel:#555#"
+                                              << "out ATDT9555;\\r";
+    }
+    void telLinkDialsWithTheAccessCodeAndPrefix() {
+        QFETCH(QString, request);
+        QFETCH(QString, sent);
+        writeProfile("[PARAMETROS]\nANTEPONER=9\nCOMM=2\nSETTINGS=9600,N,8,1\n"
+                     "[MODEM]\nINTERNACIONAL=011\n");
+        QCOMPARE(run(request), 0);
+        QVERIFY2(m_fake->actions().contains(sent), qPrintable(m_fake->actions().join(" / ")));
+    }
+
+    void refusedNumbersSendNothing_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<int>("error");
+        QTest::newRow("no #") << "5551234" << int(InvalidProcedureCall);
+        QTest::newRow("# last") << "5551234#" << int(InvalidProcedureCall);
+        QTest::newRow("carriage return") << "#555\rATH#" << int(InvalidProcedureCall);
+    }
+    void refusedNumbersSendNothing() {
+        QFETCH(QString, request);
+        QFETCH(int, error);
+        writeProfile("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n");
+        try {
+            run(request);
+            QFAIL("start-up went on");
+        } catch (const RunTimeError& raised) {
+            QCOMPARE(raised.number(), error);
+        }
+        QVERIFY(m_fake->actions().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
