@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// Running the real dialer as a process, against the simulated modem, on the X
+// display the test script provides, with the operator's keys sent by xdotool.
+#pragma once
+
+#include <memory>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace e2e {
+
+inline QString buildPath(const QString& name) {
+    return QStringLiteral(CV_BUILD_DIR "/") + name;
+}
+
+// Runs xdotool with arguments; true when it succeeded within 10 s.
+inline bool xdotool(const QStringList& arguments) {
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    return tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit &&
+           tool.exitCode() == 0;
+}
+
+// build/fakemodem on a fresh pseudo-terminal.
+class Modem {
+public:
+    explicit Modem(const QStringList& options, const QString& dir) {
+        m_capture = dir + QStringLiteral("/received.bin");
+        m_log = dir + QStringLiteral("/modem.log");
+        m_process.start(buildPath(QStringLiteral("fakemodem")),
+                        QStringList{"--capture", m_capture, "--log", m_log} + options);
+        if (m_process.waitForReadyRead(10000))
+            m_device = QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+    ~Modem() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    Modem(const Modem&) = delete;
+    Modem& operator=(const Modem&) = delete;
+
+    QString device() const { return m_device; }
+    QByteArray received() const { return readAll(m_capture); }
+    QByteArray log() const { return readAll(m_log); }
+    // Waits until the modem has received bytes holding text.
+    bool waitReceived(const QByteArray& text, int ms = 15000) const {
+        QDeadlineTimer deadline(ms);
+        while (!received().contains(text)) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+private:
+    static QByteArray readAll(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QProcess m_process;
+    QString m_device, m_capture, m_log;
+};
+
+// One run of build/cvdialer with its own profile folder.
+class Dialer {
+public:
+    explicit Dialer(const QString& configHome, const QString& runtimeDir) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        m_process.setProcessEnvironment(env);
+    }
+    ~Dialer() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    Dialer(const Dialer&) = delete;
+    Dialer& operator=(const Dialer&) = delete;
+
+    void start(const QStringList& arguments) {
+        m_process.start(buildPath(QStringLiteral("cvdialer")), arguments);
+        QVERIFY(m_process.waitForStarted(10000));
+    }
+    qint64 pid() const { return m_process.processId(); }
+    void terminate() { m_process.terminate(); }
+    QString stderrText() {
+        m_stderr += m_process.readAllStandardError();
+        return QString::fromUtf8(m_stderr);
+    }
+    // Waits for the line the dialer writes when it shows the operator text.
+    bool waitForMessage(const QString& text, int ms = 20000) {
+        const QString line = QStringLiteral("cvdialer: ") + text;
+        QDeadlineTimer deadline(ms);
+        while (!stderrText().contains(line)) {
+            if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+                return stderrText().contains(line);
+            m_process.waitForReadyRead(100);
+        }
+        return true;
+    }
+    // The operator presses key until the box goes and the program ends.
+    int dismissAndWait(const QString& key = QStringLiteral("Return")) {
+        QDeadlineTimer deadline(20000);
+        while (!m_process.waitForFinished(150) && !deadline.hasExpired())
+            xdotool({QStringLiteral("key"), key});
+        stderrText();
+        return finished();
+    }
+    int waitForExit(int ms = 20000) {
+        m_process.waitForFinished(ms);
+        stderrText();
+        return finished();
+    }
+
+private:
+    int finished() const {
+        if (m_process.state() != QProcess::NotRunning ||
+            m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+    QProcess m_process;
+    QByteArray m_stderr;
+};
+
+} // namespace e2e

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// build/cvdialer against build/fakemodem on a real pseudo-terminal.
+#include "fixture.h"
+
+#include <QSerialPort>
+
+using namespace e2e;
+
+namespace {
+const QString kDialled =
+    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
+}
+
+class TestDialingEndToEnd : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Scratch> m_scratch;
+
+    std::unique_ptr<Modem> startModem(const QStringList& options) {
+        auto modem = std::make_unique<Modem>(options, m_scratch->dir.path());
+        if (modem->device().isEmpty())
+            qWarning("fakemodem printed no device");
+        return modem;
+    }
+    void profileFor(const QString& device, const QString& extra = {}) {
+        m_scratch->writeProfile(QStringLiteral("[PARAMETROS]\nANTEPONER=0\nCOMM=2\n"
+                                               "SETTINGS=9600,N,8,1\n[PUERTOS]\nCOM2=%1\n%2")
+                                    .arg(device, extra));
+    }
+    std::unique_ptr<Dialer> dialer() {
+        return std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (!haveDisplay())
+            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
+    }
+    void init() { m_scratch = std::make_unique<Scratch>(); }
+
+    void dialAnsweredWithOk_data() {
+        QTest::addColumn<QStringList>("modemOptions");
+        QTest::newRow("plain") << QStringList{};
+        QTest::newRow("small letters") << QStringList{"--lower"};
+        QTest::newRow("split over two writes") << QStringList{"--split", "--delay", "300"};
+        QTest::newRow("garbage first, no echo") << QStringList{"--garbage", "--no-echo"};
+    }
+    void dialAnsweredWithOk() {
+        QFETCH(QStringList, modemOptions);
+        auto modem = startModem(modemOptions);
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        // The line stays off-hook until the operator dismisses the message.
+        QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r"));
+        QCOMPARE(run->dismissAndWait(), 0);
+        QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
+        QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\rATH\r"));
+    }
+
+    void telLinkDialsTheDecodedNumber() {
+        auto modem = startModem({});
+        profileFor(modem->device(), QStringLiteral("[MODEM]\nINTERNACIONAL=00\n"));
+        auto run = dialer();
+        run->start({QStringLiteral("tel:+34-91-123-45-67;ext=2")});
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 0);
+        QVERIFY(modem->waitReceived("ATDT00034911234567;\rATH\r"));
+        QCOMPARE(modem->received(), QByteArray("ATH\rATDT00034911234567;\rATH\r"));
+    }
+
+    void failureResultCode() {
+        auto modem = startModem({"--result", "NO DIALTONE"});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(QStringLiteral("El módem no pudo marcar: NO DIALTONE")),
+                 qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 4);
+        QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
+    }
+
+    void silentModemTimesOutAndIsStoppedBeforeTheHangUp() {
+        auto modem = startModem({"--dial-silent"});
+        profileFor(modem->device(), QStringLiteral("[MODEM]\nESPERA=2\n"));
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(QStringLiteral("El módem no respondió en 2 segundos.")),
+                 qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 5);
+        QVERIFY(modem->waitReceived("\r\rATH\r"));
+        QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\rATH\r"));
+    }
+
+    void terminatedWhileWaitingStillHangsUp() {
+        auto modem = startModem({"--delay", "60000"});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY(modem->waitReceived("ATDT05551234;\r"));
+        run->terminate();
+        QCOMPARE(run->waitForExit(), 6);
+        QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\rATH\r"));
+        QVERIFY(!run->stderrText().contains(kDialled));
+    }
+
+    void lineHungUpWhileWaiting() {
+        auto modem = startModem({"--delay", "60000", "--hangup-after", "300"});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(QStringLiteral("Se perdió la conexión con el módem.")),
+                 qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 3);
+    }
+
+    void portThatDoesNotExist() {
+        profileFor(QStringLiteral("/dev/cvdialer-no-such-port"));
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY(run->waitForMessage(QStringLiteral(
+            "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
+        QCOMPARE(run->dismissAndWait(), 3);
+        QVERIFY2(run->stderrText().contains(
+                     QLatin1String("cvdialer: COM2 (/dev/cvdialer-no-such-port): ")),
+                 qPrintable(run->stderrText()));
+    }
+
+    void portHeldByAnotherProcess() {
+        auto modem = startModem({});
+        profileFor(modem->device());
+        QSerialPort holder(modem->device());
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY(run->waitForMessage(QStringLiteral(
+            "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
+        QCOMPARE(run->dismissAndWait(), 3);
+        QVERIFY(run->stderrText().contains(QLatin1String("otro programa tiene abierto el puerto")));
+        QCOMPARE(modem->received(), QByteArray());
+    }
+
+    void numberWithCarriageReturnIsRefused() {
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({QStringLiteral("#555\rATH1#")});
+        QVERIFY(run->waitForMessage(QStringLiteral("Error 5 en tiempo de ejecución: ")));
+        QCOMPARE(run->dismissAndWait(), 2);
+        QCOMPARE(modem->received(), QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDialingEndToEnd)
+#include "tst_dialing_e2e.moc"
