@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+# Builds the Debian package, unpacks it into a scratch root, checks the files a
+# desktop expects, and runs the installed program once.
+set -euo pipefail
+build=$1
+source=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cd "$build"
+cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log" || { cat "$scratch/cpack.log"; fail "cpack"; }
+deb=$(ls "$scratch"/out/cvdialer_*_amd64.deb)
+echo "package: $(basename "$deb")"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "depends: $depends"
+for needed in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
+    grep -q "$needed" <<<"$depends" || fail "package does not depend on $needed"
+done
+
+root="$scratch/root"
+dpkg -x "$deb" "$root"
+for file in usr/bin/cvdialer usr/share/applications/cvdialer.desktop \
+    usr/share/applications/cvdialer-config.desktop \
+    usr/share/icons/hicolor/scalable/apps/cvdialer.svg usr/share/man/man1/cvdialer.1; do
+    [ -e "$root/$file" ] || fail "package lacks /$file"
+done
+[ ! -e "$root/usr/bin/fakemodem" ] || fail "the simulated modem is in the package"
+desktop-file-validate "$root"/usr/share/applications/*.desktop
+grep -qx 'MimeType=x-scheme-handler/tel;' "$root/usr/share/applications/cvdialer.desktop" ||
+    fail "cvdialer.desktop does not handle tel:"
+man --warnings -l "$root/usr/share/man/man1/cvdialer.1" >/dev/null
+
+# Registered as the operator would, the handler answers for tel: links.
+export XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
+export XDG_DATA_DIRS="$root/usr/share" XDG_CURRENT_DESKTOP=X-Generic
+mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+xdg-mime default cvdialer.desktop x-scheme-handler/tel
+[ "$(xdg-mime query default x-scheme-handler/tel)" = cvdialer.desktop ] ||
+    fail "xdg-mime does not name cvdialer.desktop"
+
+# The installed binary: a blank command line gets its message, then status 1.
+[ -n "${DISPLAY:-}" ] || { echo "SKIP: running the binary needs a display"; exit 0; }
+export XDG_RUNTIME_DIR="$scratch/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+"$root/usr/bin/cvdialer" 2>"$scratch/stderr" &
+pid=$!
+for _ in $(seq 200); do
+    grep -q 'cvdialer: Error de Linea de Comandos' "$scratch/stderr" && break
+    sleep 0.05
+done
+for _ in $(seq 100); do
+    kill -0 $pid 2>/dev/null || break
+    xdotool key Return
+    sleep 0.1
+done
+status=0
+wait $pid || status=$?
+[ "$status" -eq 1 ] || fail "installed cvdialer exited with $status, not 1"
+echo "installed binary: exit 1 with '$(cat "$scratch/stderr" | grep cvdialer:)'"
