@@ -40,6 +40,8 @@ Hooks defaultHooks() {
     };
     h.closeProgress = [] {
     };
+    h.interrupt = [] {
+    };
     return h;
 }
 
@@ -100,6 +102,10 @@ void ShowProgress(const QString& text, std::function<void()> onCancel) {
 
 void CloseProgress() {
     hooks().closeProgress();
+}
+
+void Interrupt() {
+    hooks().interrupt();
 }
 
 void ReportUntrapped(const RunTimeError& error) {

@@ -45,6 +45,9 @@ struct Hooks {
     // operator presses its "Cancelar" or Esc.
     std::function<void(const QString& text, std::function<void()> onCancel)> showProgress;
     std::function<void()> closeProgress;
+    // Closes the message box that is up, as its Esc would: a polite kill must
+    // not wait for an operator who may never come back to the screen.
+    std::function<void()> interrupt;
 };
 
 // The installed hooks; the defaults write to stderr and need no display.
@@ -68,6 +71,7 @@ void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});
 Clock::time_point Now();
 void ShowProgress(const QString& text, std::function<void()> onCancel);
 void CloseProgress();
+void Interrupt();
 
 // One line "cvdialer: <text>" on stderr, for what only logs need to know.
 void Diagnostic(const QString& text);

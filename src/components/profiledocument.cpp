@@ -2,27 +2,14 @@
 #include "profiledocument.h"
 
 #include "runtimeerror.h"
+#include "text.h"
 
 using ProfileText::Encoding;
 
 namespace {
 
-bool isBlank(QChar ch) {
-    return ch == u' ' || ch == u'\t';
-}
 bool isBlankUnit(char16_t unit) {
-    return unit == u' ' || unit == u'\t';
-}
-
-// Only blanks and tabs count: other white space is part of a name or value.
-QString trimBlanks(QStringView text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && isBlank(text.at(first)))
-        ++first;
-    while (last > first && isBlank(text.at(last - 1)))
-        --last;
-    return text.sliced(first, last - first).toString();
+    return isBlank(QChar(unit));
 }
 
 bool isQuote(QChar ch) {

@@ -2,6 +2,7 @@
 #include "cancelsignals.h"
 
 #include "dial.h"
+#include "platform.h"
 
 #include <cerrno>
 #include <csignal>
@@ -28,6 +29,9 @@ void drainPipe() {
     while (::read(wakePipe[0], bytes, sizeof bytes) > 0) {
     }
     CancelFlag = true;
+    // A box waiting for the operator would hold the modem off-hook until a
+    // harder kill came; closing it lets the dial hang up and end.
+    Platform::Interrupt();
 }
 
 } // namespace

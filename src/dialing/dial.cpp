@@ -43,11 +43,12 @@ int concludeWait(const WaitEnd& end, std::optional<std::chrono::seconds> limit, 
         trap([] { Platform::MsgBox(QStringLiteral("Se perdió la conexión con el módem.")); });
         return Platform::ExitPortUnavailable;
     case WaitEnd::TimedOut:
+        // Stopped before the message, so the line is not held while nobody reads it.
+        stopDialling(trap);
         trap([&] {
             Platform::MsgBox(
                 QStringLiteral("El módem no respondió en %1 segundos.").arg(limit->count()));
         });
-        stopDialling(trap);
         return Platform::ExitNoAnswer;
     case WaitEnd::Cancelled:
         stopDialling(trap);

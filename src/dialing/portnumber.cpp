@@ -2,34 +2,28 @@
 #include "portnumber.h"
 
 #include "runtimeerror.h"
+#include "text.h"
 
 #include <limits>
 
 namespace {
-bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+[[noreturn]] void notANumber(const QString& text) {
+    throw RunTimeError(TypeMismatch, QStringLiteral("\"%1\" no es un número de puerto.").arg(text));
 }
 } // namespace
 
 qint16 toPortNumber(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && isBlank(text.at(first)))
-        ++first;
-    while (last > first && isBlank(text.at(last - 1)))
-        --last;
-    const bool negative = first < last && text.at(first) == QLatin1Char('-');
-    if (first < last && (negative || text.at(first) == QLatin1Char('+')))
-        ++first;
-    if (first == last)
-        throw RunTimeError(TypeMismatch,
-                           QStringLiteral("\"%1\" no es un número de puerto.").arg(text));
+    const QString number = trimBlanks(text);
+    const bool negative = number.startsWith(QLatin1Char('-'));
+    const QStringView digits =
+        QStringView(number).sliced(negative || number.startsWith(QLatin1Char('+')) ? 1 : 0);
+    if (digits.isEmpty())
+        notANumber(text);
     qint64 value = 0;
-    for (qsizetype i = first; i < last; ++i) {
-        const QChar c = text.at(i);
+    for (const QChar c : digits) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            throw RunTimeError(TypeMismatch,
-                               QStringLiteral("\"%1\" no es un número de puerto.").arg(text));
+            notANumber(text);
+        // Capped: only whether it fits matters once it is this large.
         value = std::min<qint64>(value * 10 + (c.unicode() - '0'), 1 << 20);
     }
     value = negative ? -value : value;

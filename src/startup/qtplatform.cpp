@@ -9,6 +9,7 @@
 #include <memory>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -36,6 +37,11 @@ void waitForEvents(std::chrono::milliseconds maxWait) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+QPointer<QMessageBox>& openBox() {
+    static QPointer<QMessageBox> box;
+    return box;
+}
+
 std::unique_ptr<DialProgress>& progress() {
     static std::unique_ptr<DialProgress> window;
     return window;
@@ -55,7 +61,9 @@ int showMessageBox(const QString& prompt, int style, const QString& title) {
     } else {
         box.setEscapeButton(addButton(box, QMessageBox::Ok, QStringLiteral("Aceptar")));
     }
+    const QPointer<QMessageBox> outer = std::exchange(openBox(), &box);
     box.exec();
+    openBox() = outer;
     switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Retry:
         return Platform::vbRetry;
@@ -85,6 +93,10 @@ void install() {
     };
     hooks.closeProgress = [] {
         progress().reset();
+    };
+    hooks.interrupt = [] {
+        if (openBox())
+            openBox()->close(); // every box has an escape button, so close() answers it
     };
 }
 

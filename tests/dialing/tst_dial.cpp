@@ -229,15 +229,15 @@ private Q_SLOTS:
                                   "out \\r", "out ATH\\r", "close", "end 6"}));
     }
 
-    void timeLimitTellsTheOperatorThenStopsTheDial() {
+    void timeLimitStopsTheDialThenTellsTheOperator() {
         writeProfile("[MODEM]\nESPERA=2\n");
         answerHangUpOnly();
         const auto start = m_fake->now;
         QCOMPARE(dial(QStringLiteral("1")), int(Platform::ExitNoAnswer));
         QVERIFY(m_fake->now - start >= std::chrono::seconds(2));
-        QVERIFY(inOrder(m_fake->actions(), {"progress Marcando 1…", "progress closed",
+        QVERIFY(inOrder(m_fake->actions(), {"progress Marcando 1…", "progress closed", "out \\r",
                                             msgbox("El módem no respondió en 2 segundos."),
-                                            "out \\r", "out ATH\\r", "close", "end 5"}));
+                                            "out ATH\\r", "close", "end 5"}));
         QVERIFY(!m_fake->actions().contains(QStringLiteral("beep")));
     }
 

@@ -88,6 +88,8 @@ private Q_SLOTS:
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(QStringLiteral("El módem no respondió en 2 segundos.")),
                  qPrintable(run->stderrText()));
+        // The dial is stopped before the operator is told, the hang-up after.
+        QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\r"));
         QCOMPARE(run->dismissAndWait(), 5);
         QVERIFY(modem->waitReceived("\r\rATH\r"));
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\rATH\r"));
@@ -103,6 +105,20 @@ private Q_SLOTS:
         QCOMPARE(run->waitForExit(), 6);
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\rATH\r"));
         QVERIFY(!run->stderrText().contains(kDialled));
+    }
+
+    // Nobody may be at the screen to dismiss the message: a polite kill closes
+    // it, and the modem is still hung up.
+    void terminatedWhileTheMessageIsUpStillHangsUp() {
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        run->terminate();
+        QCOMPARE(run->waitForExit(), 0);
+        QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
+        QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\rATH\r"));
     }
 
     void lineHungUpWhileWaiting() {
