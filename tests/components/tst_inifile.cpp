@@ -3,12 +3,13 @@
 // every other byte, encodings, and failures that leave the old file whole.
 #include "inifile.h"
 #include "runtimeerror.h"
+#include "support/errorof.h"
+#include "support/profilehome.h"
 
 #include <memory>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,20 +32,11 @@ QByteArray utf16le(const QString& text) {
 class TestIniFile : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_tmp;
-    QString m_config;
+    std::unique_ptr<ProfileHome> m_home;
 
-    QString path() const { return m_config + QLatin1Char('/') + kName; }
-    void put(const QByteArray& bytes) {
-        QDir().mkpath(m_config);
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray bytes() const {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-    }
+    QString path() const { return m_home->path(); }
+    void put(const QByteArray& bytes) { QVERIFY(m_home->write(bytes)); }
+    QByteArray bytes() const { return m_home->read(); }
     static QByteArray reference(const QString& name) {
         QFile file(QStringLiteral(CV_TEST_DATA "/") + name);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -53,20 +45,11 @@ class TestIniFile : public QObject {
         return IniFile::instance().ReadValue(kName, section, key, QStringLiteral("<default>"));
     }
     static int writeError(const QString& section, const QString& key, const QString& value) {
-        try {
-            IniFile::instance().WriteValue(kName, section, key, value);
-        } catch (const RunTimeError& error) {
-            return error.number();
-        }
-        return 0;
+        return errorOf([&] { IniFile::instance().WriteValue(kName, section, key, value); });
     }
 
 private Q_SLOTS:
-    void init() {
-        m_tmp = std::make_unique<QTemporaryDir>();
-        m_config = m_tmp->filePath(QStringLiteral("home/config"));
-        qputenv("XDG_CONFIG_HOME", m_config.toUtf8());
-    }
+    void init() { m_home = std::make_unique<ProfileHome>(QStringLiteral("home/config")); }
 
     void pathFollowsXdgConfigHome() {
         QCOMPARE(IniFile::pathOf(kName), path());
@@ -311,7 +294,7 @@ private Q_SLOTS:
         ::umask(saved);
         QCOMPARE(bytes(), QByteArray("[PARAMETROS]\nCOMM=2\n"));
         QCOMPARE(modeOf(path()), 0644);
-        QCOMPARE(QDir(m_config).entryList(QDir::Files | QDir::Hidden), QStringList{kName});
+        QCOMPARE(QDir(m_home->folder()).entryList(QDir::Files | QDir::Hidden), QStringList{kName});
     }
 
     void permissionsOfAnExistingFileAreKept() {
@@ -324,7 +307,7 @@ private Q_SLOTS:
 
     void writeThroughASymlinkChangesItsTarget() {
         put("[P]\nK=1\n");
-        const QString link = m_tmp->filePath(QStringLiteral("link-config"));
+        const QString link = m_home->scratch(QStringLiteral("link-config"));
         QDir().mkpath(link);
         QVERIFY(QFile::link(path(), link + QLatin1Char('/') + kName));
         qputenv("XDG_CONFIG_HOME", link.toUtf8());
@@ -340,16 +323,16 @@ private Q_SLOTS:
         if (::geteuid() == 0)
             QVERIFY(QDir().mkpath(path() + QStringLiteral(".lock")));
         else
-            QVERIFY(QFile::setPermissions(m_config, QFile::ReadOwner | QFile::ExeOwner));
+            QVERIFY(QFile::setPermissions(m_home->folder(), QFile::ReadOwner | QFile::ExeOwner));
         QVERIFY(writeError("P", "K", QStringLiteral("2")) != 0);
-        QFile::setPermissions(m_config, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(m_home->folder(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(bytes(), QByteArray("[P]\nK=1\n"));
         QCOMPARE(read("P", "K"), QStringLiteral("1"));
     }
 
     void folderThatCannotBeMadeIsAnError() {
-        QDir().mkpath(m_tmp->path());
-        QFile blocker(m_tmp->filePath(QStringLiteral("home")));
+        QFile blocker(m_home->scratch(QStringLiteral("home")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         QVERIFY(writeError("P", "K", QStringLiteral("1")) != 0);

@@ -3,11 +3,12 @@
 // how every way through ends.
 #include "dial.h"
 #include "dialersettings.h"
+#include "support/errorof.h"
 #include "support/fakeplatform.h"
+#include "support/profilehome.h"
 
 #include <memory>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace ModDialer;
@@ -35,14 +36,10 @@ bool inOrder(const QStringList& actions, const QStringList& expected) {
 class TestDial : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<ProfileHome> m_home;
     std::unique_ptr<FakePlatform> m_fake;
 
-    void writeProfile(const QByteArray& text) {
-        QFile file(m_home->filePath(QStringLiteral("CVDIALER.INI")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
+    void writeProfile(const QByteArray& text) { QVERIFY(m_home->write(text)); }
     // A modem that echoes nothing and answers "OK" to both commands.
     void answerEverything() {
         m_fake->serial.replies = [](const QString& sent) {
@@ -67,8 +64,7 @@ class TestDial : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<ProfileHome>();
         m_fake = std::make_unique<FakePlatform>();
         DialerSettings = {QString(), QStringLiteral("2"), QStringLiteral("9600,N,8,1")};
         CancelFlag = false;
@@ -149,12 +145,7 @@ private Q_SLOTS:
         DialerSettings.Comm = comm;
         if (!failOn.isEmpty())
             m_fake->script.failOn = {failOn};
-        try {
-            Dial(QStringLiteral("1"));
-            QFAIL("Dial went on");
-        } catch (const RunTimeError& raised) {
-            QCOMPARE(raised.number(), error);
-        }
+        QCOMPARE(errorOf([] { Dial(QStringLiteral("1")); }), error);
         QCOMPARE(m_fake->actions(), actions);
     }
 

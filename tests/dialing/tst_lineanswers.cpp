@@ -5,6 +5,7 @@
 #include "linesettings.h"
 #include "portnumber.h"
 #include "runtimeerror.h"
+#include "support/errorof.h"
 
 #include <QtTest>
 
@@ -76,12 +77,9 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, port);
         QFETCH(int, error);
-        try {
-            QCOMPARE(int(toPortNumber(text)), port);
-            QCOMPARE(error, 0);
-        } catch (const RunTimeError& raised) {
-            QCOMPARE(raised.number(), error);
-        }
+        qint16 converted = 0;
+        QCOMPARE(errorOf([&] { converted = toPortNumber(text); }), error);
+        QCOMPARE(int(converted), port);
     }
 
     void lineSettings_data() {

@@ -2,12 +2,13 @@
 // The serial-line control on a real pseudo-terminal.
 #include "mscomm.h"
 #include "runtimeerror.h"
+#include "support/errorof.h"
+#include "support/profilehome.h"
 
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <stdlib.h>
 #include <unistd.h>
@@ -56,32 +57,21 @@ private:
     QString m_slave;
 };
 
-int errorOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const RunTimeError& error) {
-        return error.number();
-    }
-    return 0;
-}
-
 } // namespace
 
 class TestMSComm : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_home;
+    ProfileHome m_home;
     std::unique_ptr<PtyMaster> m_modem;
 
     void mapPort(int port, const QString& device) {
-        QFile profile(m_home.filePath(QStringLiteral("CVDIALER.INI")));
-        QVERIFY(profile.open(QIODevice::WriteOnly));
-        profile.write(QStringLiteral("[PUERTOS]\nCOM%1=%2\n").arg(port).arg(device).toUtf8());
+        QVERIFY(
+            m_home.write(QStringLiteral("[PUERTOS]\nCOM%1=%2\n").arg(port).arg(device).toUtf8()));
     }
 
 private Q_SLOTS:
     void init() {
-        qputenv("XDG_CONFIG_HOME", m_home.path().toUtf8());
         m_modem = std::make_unique<PtyMaster>();
         QVERIFY(!m_modem->slave().isEmpty());
         mapPort(4, m_modem->slave());
@@ -174,7 +164,7 @@ private Q_SLOTS:
     void selectingAnotherPortClosesTheOpenOne() {
         PtyMaster second;
         mapPort(4, m_modem->slave());
-        QFile profile(m_home.filePath(QStringLiteral("CVDIALER.INI")));
+        QFile profile(m_home.path());
         QVERIFY(profile.open(QIODevice::Append));
         profile.write(QStringLiteral("COM5=%1\n").arg(second.slave()).toUtf8());
         profile.close();

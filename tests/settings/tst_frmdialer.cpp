@@ -3,12 +3,12 @@
 #include "dialersettings.h"
 #include "frmdialer.h"
 #include "support/fakeplatform.h"
+#include "support/profilehome.h"
 
 #include <memory>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using ModDialer::DialerSettings;
@@ -16,21 +16,12 @@ using ModDialer::DialerSettings;
 class TestFrmDialer : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<ProfileHome> m_home;
     std::unique_ptr<FakePlatform> m_fake;
 
-    QString profileDir() const { return m_tmp->filePath(QStringLiteral("config")); }
-    QString profilePath() const { return profileDir() + QStringLiteral("/CVDIALER.INI"); }
-    void writeProfile(const QByteArray& text) {
-        QDir().mkpath(profileDir());
-        QFile file(profilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-    QByteArray profile() const {
-        QFile file(profilePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-    }
+    QString profileDir() const { return m_home->folder(); }
+    void writeProfile(const QByteArray& text) { QVERIFY(m_home->write(text)); }
+    QByteArray profile() const { return m_home->read(); }
     // As root a read-only folder is no obstacle, so a file stands where the
     // profile's folder should be: every write there fails until it is removed.
     void blockProfileFolder() {
@@ -71,8 +62,7 @@ class TestFrmDialer : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_tmp = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", profileDir().toUtf8());
+        m_home = std::make_unique<ProfileHome>();
         m_fake = std::make_unique<FakePlatform>();
         DialerSettings = {};
     }

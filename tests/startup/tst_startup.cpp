@@ -5,24 +5,21 @@
 #include "frmdialer.h"
 #include "inifile.h"
 #include "startup.h"
+#include "support/errorof.h"
 #include "support/fakeplatform.h"
+#include "support/profilehome.h"
 #include "utilities.h"
 
 #include <memory>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestStartup : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<ProfileHome> m_home;
     std::unique_ptr<FakePlatform> m_fake;
 
-    void writeProfile(const QByteArray& text) {
-        QFile file(m_home->filePath(QStringLiteral("CVDIALER.INI")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
+    void writeProfile(const QByteArray& text) { QVERIFY(m_home->write(text)); }
     // Runs start-up; returns the exit status, or -1 when it returned.
     int run(const QString& request) {
         Platform::setCommand(request);
@@ -38,8 +35,7 @@ class TestStartup : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", m_home->path().toUtf8());
+        m_home = std::make_unique<ProfileHome>();
         m_fake = std::make_unique<FakePlatform>();
         m_fake->serial.replies = [](const QString&) {
             return QStringList{"\r\nOK\r\n"};
@@ -149,12 +145,7 @@ private Q_SLOTS:
         QFETCH(QString, request);
         QFETCH(int, error);
         writeProfile("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n");
-        try {
-            run(request);
-            QFAIL("start-up went on");
-        } catch (const RunTimeError& raised) {
-            QCOMPARE(raised.number(), error);
-        }
+        QCOMPARE(errorOf([&] { run(request); }), error);
         QVERIFY(m_fake->actions().isEmpty());
     }
 };
