@@ -1,0 +1,32 @@
+# SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+# Sourced by scripts/demo and scripts/bench: starts build/fakemodem on a fresh
+# pseudo-terminal and writes a throw-away profile whose COM2 is that terminal.
+#
+#   start_simulated_modem DELAY_MS [EXTRA_PROFILE_LINES]
+#
+# Sets work (a scratch folder, removed with the modem on exit), device,
+# XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The modem logs to $work/modem.log and
+# captures what it receives in $work/received.bin.
+
+start_simulated_modem() {
+    local delay=$1 extra=${2:-}
+    work=$(mktemp -d)
+    modem_pid=
+    trap stop_simulated_modem EXIT
+    build/fakemodem --delay "$delay" --capture "$work/received.bin" --log "$work/modem.log" \
+        >"$work/device" &
+    modem_pid=$!
+    for _ in $(seq 100); do [ -s "$work/device" ] && break; sleep 0.1; done
+    device=$(head -n1 "$work/device")
+
+    export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
+    mkdir -p "$XDG_CONFIG_HOME"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    printf '[PARAMETROS]\nANTEPONER=0\nCOMM=2\nSETTINGS=9600,N,8,1\n[PUERTOS]\nCOM2=%s\n%b' \
+        "$device" "$extra" >"$XDG_CONFIG_HOME/CVDIALER.INI"
+}
+
+stop_simulated_modem() {
+    [ -n "$modem_pid" ] && kill "$modem_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
