@@ -1,20 +1,48 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// Reading what the modem answered.
+// Reading what the modem answers, as it arrives. A modem that floods the line
+// must not cost more than the text it sends, so each arrival is searched once
+// and only a bounded tail (the unfinished line) is kept.
 #pragma once
 
 #include <optional>
 #include <QString>
 
-// "OK" in any letter case anywhere in the collected answer ends the dial, also
-// inside a longer word: the modem may prefix or garble its result.
-bool containsOk(const QString& answer);
+class AnswerScanner {
+public:
+    // echo: what the modem repeats of the command just sent; when the answer
+    // starts with it, that part is not searched (a number may hold "OK").
+    explicit AnswerScanner(const QString& echo = QString());
 
-// The first complete line that is a failure result code ("BUSY", "NO CARRIER",
-// ...), as the modem sent it. Lines still arriving are not judged yet.
-std::optional<QString> failureLine(const QString& answer);
+    void add(const QString& text);
 
-// The modem's final answer to a command: a complete line "OK" or "ERROR".
-bool hasFinalResult(const QString& answer);
+    // "OK" in any letter case anywhere in the answer ends the dial, also inside
+    // a longer word: the modem may prefix or garble its result.
+    bool foundOk() const { return m_foundOk; }
+    // The first complete line that is a failure result code ("BUSY", "NO
+    // CARRIER", ...), as the modem sent it. Lines still arriving are not judged.
+    std::optional<QString> failureLine() const { return m_failure; }
+    // The modem's final answer to a command: a complete line "OK" or "ERROR".
+    bool hasFinalResult() const { return m_finalResult; }
+    // Any complete line with text in it.
+    bool hasCompleteLine() const { return m_completeLine; }
 
-// Any complete line with text in it.
-bool hasCompleteLine(const QString& answer);
+private:
+    QString echoHeld(const QString& text);
+    void search(const QString& text);
+    void takeCharacter(QChar ch);
+    void endLine();
+
+    QString m_echo;
+    qsizetype m_echoMatched = 0; // leading characters of the answer that match the echo
+    bool m_echoOver = false;
+    QChar m_last;   // the character before the next arrival, for an "OK" split between two
+    QString m_line; // the unfinished line without its leading blanks, while it could be a code
+    qsizetype m_pendingBlanks = 0; // blanks after m_line, not yet known to be inside it
+    QString m_pendingBlankText;
+    bool m_lineHasText = false;
+    bool m_lineTooLong = false;
+    bool m_foundOk = false;
+    std::optional<QString> m_failure;
+    bool m_finalResult = false;
+    bool m_completeLine = false;
+};

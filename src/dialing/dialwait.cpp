@@ -30,21 +30,41 @@ milliseconds until(Clock::time_point moment) {
     return std::max(left, 0ms);
 }
 
-// Lets events run and takes what arrives until done() holds or limit passes.
-template <typename Done> void collectUntil(milliseconds limit, Done done, ErrorTrap& trap) {
+// A cancel is taken once: whichever wait sees it ends, and the flag is cleared.
+bool takeCancel() {
+    return std::exchange(CancelFlag, false);
+}
+
+// One pass of every wait: events run (a cancel or the line's text may come in
+// with them), then whatever arrived is taken and read. True when the line is lost.
+bool pass(AnswerScanner& scanner, milliseconds maxWait, ErrorTrap& trap) {
+    trap([&] { Platform::DoEvents(maxWait); });
+    bool lost = false;
+    trap([&] { lost = MSComm1().lineLost(); });
+    if (lost)
+        return true;
+    bool arrived = true; // a count that cannot be read counts as text waiting
+    trap([&] { arrived = MSComm1().inBufferCount() != 0; });
+    if (arrived)
+        trap([&] { scanner.add(MSComm1().input()); });
+    return false;
+}
+
+// Lets events run and reads what arrives until done holds, limit passes, the
+// line is lost or a cancel comes.
+WaitEnd::Kind collectUntil(milliseconds limit, bool (AnswerScanner::*done)() const,
+                           ErrorTrap& trap) {
     const auto deadline = Platform::Now() + limit;
-    QString taken;
-    while (!done(taken) && Platform::Now() < deadline) {
-        trap([&] { Platform::DoEvents(until(deadline)); });
-        bool lost = false;
-        trap([&] { lost = MSComm1().lineLost(); });
-        if (lost)
-            return;
-        trap([&] {
-            if (MSComm1().inBufferCount() != 0)
-                taken += MSComm1().input();
-        });
+    AnswerScanner scanner;
+    while (Platform::Now() < deadline) {
+        if (pass(scanner, until(deadline), trap))
+            return WaitEnd::Lost;
+        if (takeCancel())
+            return WaitEnd::Cancelled;
+        if ((scanner.*done)())
+            return WaitEnd::Answered;
     }
+    return WaitEnd::TimedOut;
 }
 
 // The dialling window's timing: shown once the wait has lasted half a second,
@@ -88,15 +108,6 @@ private:
     bool m_progressShown = false;
 };
 
-// One pass's reading of the line: whether text arrived, appended to answer.
-bool takeArrivals(QString& answer, ErrorTrap& trap) {
-    bool arrived = true; // a count that cannot be read counts as text waiting
-    trap([&] { arrived = MSComm1().inBufferCount() != 0; });
-    if (arrived)
-        trap([&] { answer += MSComm1().input(); });
-    return arrived;
-}
-
 } // namespace
 
 std::optional<std::chrono::seconds> dialTimeLimit() {
@@ -117,44 +128,38 @@ std::optional<std::chrono::seconds> dialTimeLimit() {
     return std::chrono::seconds(seconds);
 }
 
-void settleHangUp(ErrorTrap& trap) {
-    collectUntil(kHangUpSettle, hasFinalResult, trap);
+WaitEnd::Kind settleHangUp(ErrorTrap& trap) {
+    return collectUntil(kHangUpSettle, &AnswerScanner::hasFinalResult, trap);
 }
 
-void stopDialling(ErrorTrap& trap) {
+WaitEnd::Kind stopDialling(ErrorTrap& trap) {
     trap([] { MSComm1().setOutput(QStringLiteral("\r")); });
-    collectUntil(kAbortAnswer, hasCompleteLine, trap);
+    return collectUntil(kAbortAnswer, &AnswerScanner::hasCompleteLine, trap);
 }
 
-WaitEnd waitForAnswer(const QString& number, std::optional<std::chrono::seconds> limit,
-                      ErrorTrap& trap) {
+WaitEnd waitForAnswer(const QString& dialCommand, const QString& number,
+                      std::optional<std::chrono::seconds> limit, ErrorTrap& trap) {
     DialWait wait(number, limit);
-    QString answer;
+    AnswerScanner scanner(dialCommand);
     for (;;) {
-        trap([&] { Platform::DoEvents(wait.nextWake()); });
-        bool lost = false;
-        trap([&] { lost = MSComm1().lineLost(); });
-        if (lost)
+        if (pass(scanner, wait.nextWake(), trap))
             return {WaitEnd::Lost, {}};
-        if (takeArrivals(answer, trap)) {
-            bool found = true; // a search that fails counts as found
-            trap([&] { found = containsOk(answer); });
-            if (found) {
-                wait.closeProgress();
-                trap([] { Platform::Beep(); });
-                trap([] { Platform::MsgBox(kDialledPrompt); });
-                return {WaitEnd::Answered, {}};
-            }
-            if (const auto line = failureLine(answer))
-                return {WaitEnd::Failed, *line};
+        // Checked before "OK": a cancel in the same pass still stops the call.
+        if (takeCancel())
+            return {WaitEnd::Cancelled, {}};
+        bool found = true; // a search that fails counts as found
+        trap([&] { found = scanner.foundOk(); });
+        if (found) {
+            wait.closeProgress();
+            trap([] { Platform::Beep(); });
+            trap([] { Platform::MsgBox(kDialledPrompt); });
+            return {WaitEnd::Answered, {}};
         }
+        if (const auto line = scanner.failureLine())
+            return {WaitEnd::Failed, *line};
         if (wait.timedOut())
             return {WaitEnd::TimedOut, {}};
         wait.showProgressWhenDue();
-        if (CancelFlag) {
-            CancelFlag = false;
-            return {WaitEnd::Cancelled, {}};
-        }
     }
 }
 

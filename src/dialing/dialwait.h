@@ -21,15 +21,18 @@ std::optional<std::chrono::seconds> dialTimeLimit();
 
 // The modem's answer to the first hang-up must not be taken for the end of
 // dialling: wait up to 2 s for it, then it is discarded with the buffer.
-void settleHangUp(ErrorTrap& trap);
+// Cancelled when a cancel came meanwhile: then nothing may be dialled.
+WaitEnd::Kind settleHangUp(ErrorTrap& trap);
 
-// Collects the answer until it holds "OK" (then beeps and tells the operator),
-// a failure code, the time limit passes, the line is lost or CancelFlag is set.
-WaitEnd waitForAnswer(const QString& number, std::optional<std::chrono::seconds> limit,
-                      ErrorTrap& trap);
+// Reads the answer to dialCommand (its echo excluded) until it holds "OK" (then
+// beeps and tells the operator), a failure code, the time limit passes, the
+// line is lost or CancelFlag is set.
+WaitEnd waitForAnswer(const QString& dialCommand, const QString& number,
+                      std::optional<std::chrono::seconds> limit, ErrorTrap& trap);
 
 // A modem still dialling takes the first character it gets as an abort and
 // would swallow the "A" of the hang-up: send a lone CR and let it answer first.
-void stopDialling(ErrorTrap& trap);
+// Cancelled when a cancel came while it answered.
+WaitEnd::Kind stopDialling(ErrorTrap& trap);
 
 } // namespace ModDialer
