@@ -29,6 +29,18 @@ void reportPortUnavailable(ErrorTrap& trap) {
     });
 }
 
+// Stops a dial that timed out before telling the operator, so the line is
+// not held while nobody reads the message; a cancel meanwhile ends it silently.
+int concludeTimeOut(std::chrono::seconds limit, ErrorTrap& trap) {
+    if (stopDialling(trap) == WaitEnd::Cancelled)
+        return Platform::ExitCancelled;
+    trap([&] {
+        Platform::MsgBox(
+            QStringLiteral("El módem no respondió en %1 segundos.").arg(limit.count()));
+    });
+    return Platform::ExitNoAnswer;
+}
+
 // Tells the operator how a dial without "OK" ended; returns the exit status.
 int concludeWait(const WaitEnd& end, std::optional<std::chrono::seconds> limit, ErrorTrap& trap) {
     switch (end.kind) {
@@ -43,18 +55,35 @@ int concludeWait(const WaitEnd& end, std::optional<std::chrono::seconds> limit, 
         trap([] { Platform::MsgBox(QStringLiteral("Se perdió la conexión con el módem.")); });
         return Platform::ExitPortUnavailable;
     case WaitEnd::TimedOut:
-        // Stopped before the message, so the line is not held while nobody reads it.
-        stopDialling(trap);
-        trap([&] {
-            Platform::MsgBox(
-                QStringLiteral("El módem no respondió en %1 segundos.").arg(limit->count()));
-        });
-        return Platform::ExitNoAnswer;
+        return concludeTimeOut(limit.value_or(std::chrono::seconds(0)), trap);
     case WaitEnd::Cancelled:
         stopDialling(trap);
         return Platform::ExitCancelled;
     }
     return Platform::ExitDone;
+}
+
+// Dials and waits; returns the exit status. A cancel while the hang-up settles
+// means the dial command is never sent.
+int dialAndWait(const QString& dialCommand, const QString& number, ErrorTrap& trap) {
+    if (settleHangUp(trap) == WaitEnd::Cancelled)
+        return Platform::ExitCancelled;
+    trap([] { MSComm1().setInBufferCount(0); });
+    trap([&] { MSComm1().setOutput(dialCommand); });
+    std::optional<std::chrono::seconds> limit = std::chrono::seconds(60);
+    trap([&] { limit = dialTimeLimit(); });
+    return concludeWait(waitForAnswer(dialCommand, number, limit, trap), limit, trap);
+}
+
+// The last hang-up is what keeps the line from staying off-hook: if it cannot
+// be sent, whoever reads the log or the status must know.
+int hangUp(int status, ErrorTrap& trap) {
+    if (trap([] { MSComm1().setOutput(kHangUpCommand); }))
+        return status;
+    Platform::Diagnostic(QStringLiteral("no se pudo colgar el módem: %1 (error %2)")
+                             .arg(trap.record()->description())
+                             .arg(trap.record()->number()));
+    return Platform::ExitPortUnavailable;
 }
 
 } // namespace
@@ -75,13 +104,7 @@ void Dial(const QString& number) {
         reportPortUnavailable(trap);
         Platform::End(Platform::ExitPortUnavailable);
     }
-    settleHangUp(trap);
-    trap([] { MSComm1().setInBufferCount(0); });
-    trap([&] { MSComm1().setOutput(dialCommand); });
-    std::optional<std::chrono::seconds> limit = std::chrono::seconds(60);
-    trap([&] { limit = dialTimeLimit(); });
-    const int status = concludeWait(waitForAnswer(number, limit, trap), limit, trap);
-    trap([] { MSComm1().setOutput(kHangUpCommand); });
+    const int status = hangUp(dialAndWait(dialCommand, number, trap), trap);
     trap([] { MSComm1().setPortOpen(false); });
     Platform::End(status);
 }

@@ -10,11 +10,14 @@
 
 class ErrorTrap {
 public:
-    template <typename Step> void operator()(Step&& step) {
+    // True when the step ran to its end.
+    template <typename Step> bool operator()(Step&& step) {
         try {
             std::forward<Step>(step)();
+            return true;
         } catch (const RunTimeError& error) {
             m_record = error;
+            return false;
         }
     }
     bool failed() const { return m_record.has_value(); }

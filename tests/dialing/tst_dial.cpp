@@ -38,6 +38,7 @@ class TestDial : public QObject {
 
     std::unique_ptr<ProfileHome> m_home;
     std::unique_ptr<FakePlatform> m_fake;
+    bool m_cancelled = false;
 
     void writeProfile(const QByteArray& text) { QVERIFY(m_home->write(text)); }
     // A modem that echoes nothing and answers "OK" to both commands.
@@ -68,6 +69,7 @@ private Q_SLOTS:
         m_fake = std::make_unique<FakePlatform>();
         DialerSettings = {QString(), QStringLiteral("2"), QStringLiteral("9600,N,8,1")};
         CancelFlag = false;
+        m_cancelled = false;
     }
     void cleanup() { m_fake.reset(); }
 
@@ -180,7 +182,7 @@ private Q_SLOTS:
         QTest::newRow("the beep") << "beep#1" << 0 << QStringList{msgbox(kPrompt), "end 0"};
         QTest::newRow("the message")
             << "msgbox#1" << 0 << QStringList{"out ATH\\r", "close", "end 0"};
-        QTest::newRow("the last hang-up") << "out#3" << 0 << QStringList{"close", "end 0"};
+        QTest::newRow("the last hang-up") << "out#3" << 3 << QStringList{"close", "end 3"};
         QTest::newRow("closing") << "close#1" << 0 << QStringList{"end 0"};
     }
     void failingStepIsPassedOver() {
@@ -218,6 +220,54 @@ private Q_SLOTS:
         QVERIFY(!actions.join(' ').contains(QLatin1String("msgbox")));
         QVERIFY(inOrder(actions, {"out ATDT1;\\r", "progress Marcando 1…", "progress closed",
                                   "out \\r", "out ATH\\r", "close", "end 6"}));
+    }
+
+    // A cancel is honoured in every wait, and before "OK" when both come at once.
+    void cancelIsHonouredInEveryWait_data() {
+        QTest::addColumn<QString>("after"); // the cancel comes in the pass after this entry
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("while the hang-up settles")
+            << "out ATH\\r"
+            << QStringList{"open", "out ATH\\r", "commport 2", "settings 9600,N,8,1",
+                           "open", "out ATH\\r", "close",      "end 6"};
+        QTest::newRow("in the same pass as OK")
+            << "out ATDT1;\\r"
+            << QStringList{"out ATDT1;\\r", "out \\r", "out ATH\\r", "close", "end 6"};
+        QTest::newRow("while the lone CR is answered")
+            << "out \\r" << QStringList{"out ATDT1;\\r", "out \\r", "out ATH\\r", "close", "end 6"};
+    }
+    void cancelIsHonouredInEveryWait() {
+        QFETCH(QString, after);
+        QFETCH(QStringList, expected);
+        writeProfile("[MODEM]\nESPERA=2\n");
+        if (after.startsWith(QLatin1String("out ATDT")))
+            answerEverything();
+        else
+            answerHangUpOnly();
+        m_fake->duringEvents = [&](int) {
+            if (!m_cancelled && m_fake->log.contains(after))
+                CancelFlag = m_cancelled = true;
+        };
+        QCOMPARE(dial(QStringLiteral("1")), int(Platform::ExitCancelled));
+        QStringList actions = m_fake->actions();
+        actions.removeAll(QStringLiteral("progress Marcando 1…"));
+        actions.removeAll(QStringLiteral("progress closed"));
+        QVERIFY2(inOrder(actions, expected), qPrintable(actions.join(" / ")));
+        QVERIFY(!actions.contains(QStringLiteral("beep")));
+        QVERIFY(!actions.join(' ').contains(QLatin1String("msgbox")));
+        QCOMPARE(actions.count(QStringLiteral("out ATH\\r")), 2);
+        // Cancelled before the dial command went out: it never goes out.
+        QCOMPARE(actions.join(' ').contains(QLatin1String("ATDT")),
+                 expected.join(' ').contains(QLatin1String("ATDT")));
+    }
+
+    void echoOfTheDialCommandDoesNotEndTheWait() {
+        writeProfile("[MODEM]\nESPERA=2\n");
+        m_fake->serial.replies = [](const QString& sent) {
+            return QStringList{sent.startsWith(QLatin1String("ATDT")) ? sent : "\r\nOK\r\n"};
+        };
+        QCOMPARE(dial(QStringLiteral("5OK")), int(Platform::ExitNoAnswer));
+        QVERIFY(!m_fake->actions().contains(QStringLiteral("beep")));
     }
 
     void timeLimitStopsTheDialThenTellsTheOperator() {
