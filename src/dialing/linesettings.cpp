@@ -8,7 +8,8 @@
 namespace {
 
 std::optional<QSerialPort::Parity> parityOf(const QString& letter) {
-    if (letter.size() != 1)
+    // ASCII only: Unicode case folding would take 'ſ' for 'S'.
+    if (letter.size() != 1 || letter.at(0).unicode() > 0x7F)
         return std::nullopt;
     switch (letter.at(0).toUpper().unicode()) {
     case 'N':

@@ -3,13 +3,39 @@
 
 #include "inifile.h"
 #include "openfailure.h"
+#include "platform.h"
 #include "runtimeerror.h"
 #include "text.h"
 
 #include <chrono>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
 
 namespace {
+
 constexpr std::chrono::milliseconds kWriteTimeout{2000};
+
+// Software modems and virtual serial ports live on pseudo-terminals, whose
+// driver keeps 8 data bits and no parity whatever it is told.
+bool isPseudoTerminal(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const unsigned int type = ::major(info.st_rdev);
+    return (type >= 136 && type <= 143) || type == 3; // Unix98 and legacy slaves
+}
+
+// With HUPCL the kernel drops DTR at the last close, however the process ends
+// (a crash, SIGKILL), and a modem set to hang up on DTR loss then hangs up.
+void hangUpOnLastClose(int fd) {
+    termios settings{};
+    if (::tcgetattr(fd, &settings) == 0 && !(settings.c_cflag & HUPCL)) {
+        settings.c_cflag |= HUPCL;
+        ::tcsetattr(fd, TCSANOW, &settings);
+    }
+}
+
 } // namespace
 
 MSComm::MSComm(QObject* parent) : QObject(parent), m_port(this) {
@@ -60,13 +86,29 @@ void MSComm::setSettings(const QString& settings) {
 }
 
 void MSComm::applySettings() {
-    const bool applied =
-        m_port.setBaudRate(m_settings.baudRate) && m_port.setParity(m_settings.parity) &&
-        m_port.setDataBits(m_settings.dataBits) && m_port.setStopBits(m_settings.stopBits) &&
-        m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool applied = m_port.setBaudRate(m_settings.baudRate) &&
+                         m_port.setStopBits(m_settings.stopBits) &&
+                         m_port.setFlowControl(QSerialPort::NoFlowControl) && applyFraming();
     if (!applied)
         throw RunTimeError(PortConfigurationFailed,
                            QStringLiteral("%1: %2.").arg(m_device, m_port.errorString()));
+}
+
+// Parity and data bits. A pseudo-terminal cannot hold them, just as it cannot
+// hold DTR: that is no reason not to dial, only worth a note.
+bool MSComm::applyFraming() {
+    if (m_port.setParity(m_settings.parity) && m_port.setDataBits(m_settings.dataBits))
+        return true;
+    if (!isPseudoTerminal(int(m_port.handle())))
+        return false;
+    m_port.clearError();
+    if (!std::exchange(m_framingNoted, true))
+        Platform::Diagnostic(QStringLiteral("COM%1 (%2) es un pseudo-terminal: no admite la "
+                                            "paridad ni los bits de datos de \"%3\"; se marca "
+                                            "igualmente.")
+                                 .arg(m_commPort)
+                                 .arg(m_device, m_settingsText));
+    return true;
 }
 
 void MSComm::openDevice() {
@@ -84,7 +126,8 @@ void MSComm::openDevice() {
     try {
         applySettings();
     } catch (const RunTimeError&) {
-        m_openFailure = describeOpenFailure(m_commPort, m_device, m_port);
+        m_openFailure =
+            describeOpenFailure(m_commPort, m_device, m_port.error(), m_port.errorString());
         m_port.close();
         throw;
     }
@@ -92,11 +135,18 @@ void MSComm::openDevice() {
     m_port.setDataTerminalReady(true);
     m_port.setRequestToSend(true);
     m_port.clearError();
-    sendPending();
+    hangUpOnLastClose(int(m_port.handle()));
+    try {
+        sendPending();
+    } catch (const RunTimeError&) {
+        m_openFailure =
+            describeOpenFailure(m_commPort, m_device, m_port.error(), m_port.errorString());
+        throw;
+    }
 }
 
 void MSComm::failOpen() {
-    m_openFailure = describeOpenFailure(m_commPort, m_device, m_port);
+    m_openFailure = describeOpenFailure(m_commPort, m_device, m_port.error(), m_port.errorString());
     throw openError(m_device, m_port);
 }
 

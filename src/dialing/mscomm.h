@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // MSComm: the serial-line control on QSerialPort. Until a port is selected it
 // holds none: opening then opens nothing and what is sent waits, in order, for
-// the real open. The port is opened raw and exclusive, with DTR and RTS raised.
+// the real open. The port is opened raw and exclusive, with DTR and RTS raised
+// and HUPCL set, so that the line drops however the process ends.
 // COM<n> is the device [PUERTOS] COM<n> names in the profile, else /dev/ttyS<n-1>.
 #pragma once
 
@@ -37,6 +38,7 @@ private:
     void openDevice();
     void closeDevice();
     void applySettings();
+    bool applyFraming();
     void sendPending();
     [[noreturn]] void failOpen();
     void onError(QSerialPort::SerialPortError error);
@@ -47,6 +49,7 @@ private:
     LineSettings m_settings;
     bool m_portOpen = false;
     bool m_lost = false;
+    bool m_framingNoted = false;
     QString m_device;
     QByteArray m_pending;
     QString m_openFailure;

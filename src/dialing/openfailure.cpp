@@ -2,10 +2,23 @@
 #include "openfailure.h"
 
 #include <cerrno>
+#include <csignal>
 #include <grp.h>
+#include <QFile>
 #include <QFileInfo>
 #include <sys/stat.h>
 #include <unistd.h>
+
+const QStringList kSerialLockFolders = {
+    QStringLiteral("/var/lock"),
+    QStringLiteral("/etc/locks"),
+    QStringLiteral("/var/spool/locks"),
+    QStringLiteral("/var/spool/uucp"),
+    QStringLiteral("/tmp"),
+    QStringLiteral("/var/tmp"),
+    QStringLiteral("/var/lock/lockdev"),
+    QStringLiteral("/run/lock"),
+};
 
 namespace {
 
@@ -34,6 +47,56 @@ QString groupOf(const QString& device) {
     return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
 }
 
+// The lock file QSerialPort keeps for device: "/dev/" dropped, "/" as "_".
+QString lockFileOf(const QString& device, const QStringList& folders) {
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name = name.mid(5);
+    name = QStringLiteral("/LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const QString& folder : folders) {
+        if (QFileInfo::exists(folder + name))
+            return folder + name;
+    }
+    return {};
+}
+
+qint64 ownerOf(const QString& lockFile) {
+    QFile file(lockFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readLine().trimmed().toLongLong();
+}
+
+QString programName(qint64 pid) {
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed())
+                                          : QString();
+}
+
+bool isAlive(qint64 pid) {
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+// Who holds the port, as far as its lock file tells.
+QString holderOf(const QString& device, const QStringList& lockFolders) {
+    const QString lockFile = lockFileOf(device, lockFolders);
+    const qint64 pid = lockFile.isEmpty() ? 0 : ownerOf(lockFile);
+    if (pid <= 0)
+        return QStringLiteral("; otro programa tiene abierto el puerto");
+    if (!isAlive(pid))
+        return QStringLiteral("; el archivo de bloqueo %1 es de un proceso que ya no existe "
+                              "(PID %2) y no se pudo quitar: un administrador debe borrarlo")
+            .arg(lockFile)
+            .arg(pid);
+    const QString program = programName(pid);
+    if (program == QLatin1String("cvdialer"))
+        return QStringLiteral("; ya hay una llamada en curso en este puerto (cvdialer, PID %1)")
+            .arg(pid);
+    return QStringLiteral("; otro programa tiene abierto el puerto (%1, PID %2)")
+        .arg(program.isEmpty() ? QStringLiteral("?") : program)
+        .arg(pid);
+}
+
 } // namespace
 
 RunTimeError openError(const QString& device, const QSerialPort& port) {
@@ -41,9 +104,11 @@ RunTimeError openError(const QString& device, const QSerialPort& port) {
                         QStringLiteral("%1: %2.").arg(device, port.errorString()));
 }
 
-QString describeOpenFailure(qint16 portNumber, const QString& device, const QSerialPort& port) {
-    QString line = QStringLiteral("COM%1 (%2): %3").arg(portNumber).arg(device, port.errorString());
-    if (port.error() != QSerialPort::PermissionError)
+QString describeOpenFailure(qint16 portNumber, const QString& device,
+                            QSerialPort::SerialPortError error, const QString& reason,
+                            const QStringList& lockFolders) {
+    const QString line = QStringLiteral("COM%1 (%2): %3").arg(portNumber).arg(device, reason);
+    if (error != QSerialPort::PermissionError)
         return line;
     if (deniedToUs(device)) {
         const QString group = groupOf(device);
@@ -51,5 +116,5 @@ QString describeOpenFailure(qint16 portNumber, const QString& device, const QSer
                                      "(normalmente dialout)")
                           .arg(group.isEmpty() ? QStringLiteral("dueño") : group);
     }
-    return line + QStringLiteral("; otro programa tiene abierto el puerto");
+    return line + holderOf(device, lockFolders);
 }

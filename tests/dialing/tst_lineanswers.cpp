@@ -153,6 +153,8 @@ private Q_SLOTS:
         QTest::newRow("nine data bits") << "9600,N,9,1" << false << 0 << 0 << 0 << 0;
         QTest::newRow("four data bits") << "9600,N,4,1" << false << 0 << 0 << 0 << 0;
         QTest::newRow("three stop bits") << "9600,N,8,3" << false << 0 << 0 << 0 << 0;
+        QTest::newRow("letter that folds to S")
+            << QStringLiteral("9600,\u017F,8,1") << false << 0 << 0 << 0 << 0;
     }
     void lineSettings() {
         QFETCH(QString, text);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // The serial-line control on a real pseudo-terminal.
 #include "mscomm.h"
+#include "openfailure.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
 #include "support/profilehome.h"
@@ -9,8 +10,11 @@
 #include <memory>
 #include <poll.h>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -33,6 +37,12 @@ public:
             ::close(m_fd);
         m_fd = -1;
     }
+    termios lineSettings() const {
+        termios settings{};
+        ::tcgetattr(m_fd, &settings); // on the master: the slave's settings
+        return settings;
+    }
+    void setLineSettings(const termios& settings) { ::tcsetattr(m_fd, TCSANOW, &settings); }
     void send(const QByteArray& bytes) {
         QCOMPARE(::write(m_fd, bytes.data(), bytes.size()), bytes.size());
     }
@@ -135,6 +145,82 @@ private Q_SLOTS:
         // A pseudo-terminal keeps its parity and data bits; speed and stop bits it takes.
         comm.setSettings(QStringLiteral("2400,N,8,2"));
         QCOMPARE(comm.settings(), QStringLiteral("2400,N,8,2"));
+    }
+
+    // A pseudo-terminal cannot hold parity or data bits: no reason not to dial.
+    // HUPCL is set whatever an earlier program left, so any end drops the line.
+    void pseudoTerminalTakesAnyFramingAndHangsUpOnClose_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("even, 7, 2") << "19200,E,7,2";
+        QTest::newRow("odd, 8, 1") << "2400,O,8,1";
+    }
+    void pseudoTerminalTakesAnyFramingAndHangsUpOnClose() {
+        QFETCH(QString, settings);
+        termios left = m_modem->lineSettings();
+        left.c_cflag &= ~tcflag_t(HUPCL);
+        m_modem->setLineSettings(left);
+        MSComm comm;
+        comm.setCommPort(4);
+        comm.setSettings(settings);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
+        QVERIFY(m_modem->lineSettings().c_cflag & HUPCL);
+        QCOMPARE(errorOf([&] { comm.setSettings(settings); }), 0);
+    }
+
+    // What was sent before the open cannot go out: the open fails, and the log says why.
+    void writeThatFailsAtTheOpenSaysWhy() {
+        const int slave =
+            ::open(QFile::encodeName(m_modem->slave()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(slave >= 0);
+        const QByteArray fill(4096, 'x');
+        while (::write(slave, fill.constData(), fill.size()) > 0) {
+        }
+        const auto keepFull = qScopeGuard([slave] { ::close(slave); });
+        MSComm comm;
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("ATH\r"));
+        comm.setCommPort(4);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(DeviceIoError));
+        QVERIFY2(comm.openFailure().startsWith(QStringLiteral("COM4 (%1): ").arg(m_modem->slave())),
+                 qPrintable(comm.openFailure()));
+    }
+
+    // A port held through its lock file: the log names the holder, or the
+    // stale lock an administrator must remove.
+    void lockFileNamesWhoHoldsThePort_data() {
+        QTest::addColumn<QString>("holder"); // a program run to hold the lock, or none
+        QTest::addColumn<bool>("alive");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no lock file") << "" << false << "otro programa tiene abierto el puerto";
+        QTest::newRow("another program") << "sleep" << true << "(sleep, PID ";
+        QTest::newRow("another dial") << "cvdialer" << true << "ya hay una llamada en curso";
+        QTest::newRow("a process that is gone") << "sleep" << false << "ya no existe (PID ";
+    }
+    void lockFileNamesWhoHoldsThePort() {
+        QFETCH(QString, holder);
+        QFETCH(bool, alive);
+        QFETCH(QString, expected);
+        QTemporaryDir locks;
+        QProcess process;
+        if (!holder.isEmpty()) {
+            const QString program = locks.filePath(holder);
+            QVERIFY(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), program));
+            process.start(program, {QStringLiteral("30")});
+            QVERIFY(process.waitForStarted());
+            QFile lock(locks.filePath(QStringLiteral("LCK..cvdialer-test-port")));
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write(QByteArray::number(process.processId()) + "\nsleep\nhost\n");
+        }
+        if (!alive) {
+            process.kill();
+            process.waitForFinished();
+        }
+        const QString reason = describeOpenFailure(
+            4, QStringLiteral("/dev/cvdialer-test-port"), QSerialPort::PermissionError,
+            QStringLiteral("Permission denied"), {locks.path()});
+        QVERIFY2(reason.contains(expected), qPrintable(reason));
+        if (!alive && !holder.isEmpty())
+            QVERIFY(reason.contains(locks.filePath(QStringLiteral("LCK..cvdialer-test-port"))));
     }
 
     void deviceMapAndItsDefault() {
