@@ -50,7 +50,7 @@ void installCancelSignals() {
     action.sa_handler = onCancelSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         ::sigaction(signal, &action, nullptr);
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// SIGINT, SIGTERM and SIGHUP cancel a dial instead of killing the dialer, so a
-// polite kill still hangs the modem up. The handler only writes to a pipe; the
-// event loop reads it, sets CancelFlag and closes any message box that is up.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT (Ctrl-\ in a terminal) cancel a dial
+// instead of killing the dialer, so a polite kill still hangs the modem up. The handler only writes
+// to a pipe; the event loop reads it, sets CancelFlag and closes any message box that is up.
 #pragma once
 
 namespace ModDialer {

@@ -8,7 +8,7 @@
 namespace ModDialer {
 
 // Set to stop a dial under way: by the dialling window's "Cancelar" and by
-// SIGINT, SIGTERM or SIGHUP. Read and cleared by the wait for the modem.
+// SIGINT, SIGTERM, SIGHUP or SIGQUIT. Read and cleared by the wait for the modem.
 extern bool CancelFlag;
 
 // Never returns: every way through ends the process with its exit status.
