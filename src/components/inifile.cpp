@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "inifile.h"
 
+#include "platform.h"
 #include "profiledocument.h"
 #include "runtimeerror.h"
 
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -111,9 +113,22 @@ void ensureFolder(const QString& folder) {
         fail(QStringLiteral("crear la carpeta"), folder, errno);
 }
 
+// QLockFile does not say why it could not write its lock; a full disk is the
+// usual cause, and the operator must be told that, not a lock failure.
+bool isFull(const QString& folder) {
+    struct statvfs space {};
+    if (::statvfs(native(folder).constData(), &space) != 0)
+        return false;
+    const auto blocks = ::geteuid() == 0 ? space.f_bfree : space.f_bavail;
+    return blocks == 0 || space.f_favail == 0;
+}
+
 void acquire(QLockFile& lock, const QString& lockPath) {
     if (lock.tryLock(kLockTimeoutMs))
         return;
+    if (lock.error() == QLockFile::UnknownError && isFull(QFileInfo(lockPath).absolutePath()))
+        throw RunTimeError(DiskFull,
+                           QStringLiteral("No hay espacio para el bloqueo %1.").arg(lockPath));
     switch (lock.error()) {
     case QLockFile::PermissionError:
         throw RunTimeError(PermissionDenied,
@@ -163,11 +178,45 @@ Ownership ownershipFor(const QString& target) {
     return {mode_t(0666 & ~currentUmask()), false, 0, 0};
 }
 
+// Temporary files are hidden beside the target under a name no one else uses,
+// so that one a hard kill left behind can be recognised and removed.
+QString temporaryPrefix(const QString& target) {
+    return QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".tmp-");
+}
+constexpr qsizetype kTemporarySuffixLength = 6; // mkstemp's XXXXXX
+
+// Run under the lock: no other writer can be using one of them.
+void removeLeftovers(const QString& target) {
+    const QDir folder = QFileInfo(target).absoluteDir();
+    const QString prefix = temporaryPrefix(target);
+    const QStringList names =
+        folder.entryList({prefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (name.size() == prefix.size() + kTemporarySuffixLength)
+            ::unlink(native(folder.filePath(name)).constData());
+    }
+}
+
+// The old workstations' profile functions refuse a read-only file; an
+// administrator may lock the profile that way, so the rename must not replace it.
+void refuseReadOnly(const QString& target) {
+    struct stat info {};
+    if (::stat(native(target).constData(), &info) != 0)
+        return;
+    const bool readOnly = (info.st_mode & 0222) == 0 ||
+                          (::access(native(target).constData(), W_OK) != 0 && errno == EACCES);
+    if (readOnly)
+        throw RunTimeError(PermissionDenied,
+                           QStringLiteral("El archivo %1 es de solo lectura.").arg(target));
+}
+
 // A temporary file beside the target, removed unless it was renamed over it.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const QString& target)
-        : m_target(target), m_name(native(target) + ".XXXXXX") {
+        : m_target(target),
+          m_name(native(QFileInfo(target).absoluteDir().filePath(temporaryPrefix(target))) +
+                 "XXXXXX") {
         m_fd = ::mkstemp(m_name.data());
         if (m_fd < 0)
             fail(QStringLiteral("escribir"), target, errno);
@@ -275,9 +324,17 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
     const QString lockPath = target + QStringLiteral(".lock");
     QLockFile lock(lockPath);
     acquire(lock, lockPath);
+    removeLeftovers(target);
     const std::optional<QByteArray> bytes = readBytes(target);
-    const std::optional<QByteArray> updated =
+    const auto update =
         ProfileDocument(bytes.value_or(QByteArray())).withValue(section, key, value);
-    if (updated)
-        replaceFile(target, *updated);
+    if (!update)
+        return;
+    refuseReadOnly(target);
+    replaceFile(target, update->bytes);
+    if (update->converted)
+        Platform::Diagnostic(QStringLiteral("%1 estaba en Windows-1252 y se ha convertido a UTF-8 "
+                                            "(con BOM) para guardar %2 sin cambiar las demás "
+                                            "claves.")
+                                 .arg(target, key));
 }

@@ -44,7 +44,11 @@ bool hasLineBreakOrNull(const QString& text) {
 ProfileDocument::ProfileDocument(QByteArray bytes) : m_bytes(std::move(bytes)) {
     const ProfileText::Detected detected = ProfileText::detect(m_bytes);
     m_encoding = detected.encoding;
-    m_eol = encoded(QStringLiteral("\n"));
+    m_bomSize = detected.bomSize;
+    // Half a code unit at the end of a UTF-16 file is no text: it stays last.
+    const qsizetype unit = ProfileText::unitSize(m_encoding);
+    m_contentEnd = m_bytes.size() - (m_bytes.size() - m_bomSize) % unit;
+    m_eol = encoded(QStringLiteral("\n")).value_or(QByteArray("\n"));
     splitLines(detected.bomSize);
     for (Line& line : m_lines)
         classify(line);
@@ -59,7 +63,7 @@ void ProfileDocument::splitLines(qsizetype from) {
         m_lines.push_back(line);
     };
     const qsizetype unit = ProfileText::unitSize(m_encoding);
-    const qsizetype size = m_bytes.size();
+    const qsizetype size = m_contentEnd;
     bool eolKnown = false;
     qsizetype lineBegin = from;
     for (qsizetype at = from; at + unit <= size;) {
@@ -153,9 +157,48 @@ std::optional<QString> ProfileDocument::value(const QString& section, const QStr
     return m_lines[place.key].value;
 }
 
-std::optional<QByteArray> ProfileDocument::withValue(const QString& section, const QString& key,
-                                                     const QString& value) const {
+QList<QPair<QString, QString>> ProfileDocument::keyNames() const {
+    QList<QPair<QString, QString>> names;
+    QString section;
+    for (const Line& line : m_lines) {
+        if (line.kind == Line::Section)
+            section = line.name;
+        else if (line.kind == Line::Key)
+            names.append({section, line.name});
+    }
+    return names;
+}
+
+std::optional<ProfileDocument::Update>
+ProfileDocument::withValue(const QString& section, const QString& key, const QString& value) const {
     checkWritable(section, key, value);
+    if (this->value(section, key) == value)
+        return std::nullopt;
+    const auto bytes = edited(section, key, value);
+    if (!bytes) // only Windows-1252 lacks characters
+        throw RunTimeError(
+            InvalidProcedureCall,
+            QStringLiteral("El archivo está en Windows-1252 y no puede guardar «%1».").arg(value));
+    if (keepsMeaning(*bytes, section, key, value))
+        return Update{*bytes, false};
+    // A Windows-1252 file that the edit would turn into valid UTF-8 would be
+    // read as UTF-8 from then on: it becomes UTF-8 whole, meaning kept.
+    if (m_encoding == Encoding::Windows1252) {
+        const ProfileDocument converted(asUtf8WithBom());
+        const auto convertedBytes = converted.edited(section, key, value);
+        if (convertedBytes && keepsMeaning(*convertedBytes, section, key, value))
+            return Update{*convertedBytes, true};
+    }
+    throw RunTimeError(InvalidProcedureCall,
+                       QStringLiteral("«%1» no se puede guardar en este archivo sin cambiar lo "
+                                      "que leen las demás claves.")
+                           .arg(value));
+}
+
+// The file's bytes with the key set to value; nothing when the encoding has
+// no bytes for some character of it.
+std::optional<QByteArray> ProfileDocument::edited(const QString& section, const QString& key,
+                                                  const QString& value) const {
     const Place place = locate(section, key);
     const QString stored = storedForm(value);
     if (place.key >= 0)
@@ -166,38 +209,62 @@ std::optional<QByteArray> ProfileDocument::withValue(const QString& section, con
     return appended(trimBlanks(section), entry);
 }
 
-QByteArray ProfileDocument::encoded(const QString& text) const {
-    std::optional<QByteArray> bytes = ProfileText::encode(text, m_encoding);
-    if (!bytes)
-        throw RunTimeError(
-            InvalidProcedureCall,
-            QStringLiteral("El archivo está en Windows-1252 y no puede guardar «%1».").arg(text));
-    return *bytes;
+// A write must read back exactly and leave every other key reading as before.
+bool ProfileDocument::keepsMeaning(const QByteArray& bytes, const QString& section,
+                                   const QString& key, const QString& value) const {
+    const ProfileDocument after(bytes);
+    if (after.value(section, key) != value)
+        return false;
+    for (const auto& [otherSection, otherKey] : keyNames()) {
+        const bool written =
+            sameName(otherSection, trimBlanks(section)) && sameName(otherKey, trimBlanks(key));
+        if (!written && after.value(otherSection, otherKey) != this->value(otherSection, otherKey))
+            return false;
+    }
+    return true;
+}
+
+QByteArray ProfileDocument::asUtf8WithBom() const {
+    const QString text = ProfileText::decode(
+        QByteArrayView(m_bytes).sliced(m_bomSize, m_contentEnd - m_bomSize), m_encoding);
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+std::optional<QByteArray> ProfileDocument::encoded(const QString& text) const {
+    return ProfileText::encode(text, m_encoding);
 }
 
 std::optional<QByteArray> ProfileDocument::replaced(const Line& line, const QString& value,
                                                     const QString& stored) const {
-    if (line.value == value)
+    const auto bytes = encoded(stored);
+    if (!bytes)
         return std::nullopt;
     const qsizetype keep = line.valueBegin + (value.isEmpty() ? 0 : line.blanksAfterEq);
-    return m_bytes.first(keep) + encoded(stored) + m_bytes.sliced(line.textEnd);
+    return m_bytes.first(keep) + *bytes + m_bytes.sliced(line.textEnd);
 }
 
-QByteArray ProfileDocument::inserted(const Line& after, const QString& entry) const {
+std::optional<QByteArray> ProfileDocument::inserted(const Line& after, const QString& entry) const {
+    const auto bytes = encoded(entry);
+    if (!bytes)
+        return std::nullopt;
     QByteArray insertion;
     if (after.textEnd == after.end)
         insertion += m_eol;
-    insertion += encoded(entry) + m_eol;
-    QByteArray bytes = m_bytes;
-    return bytes.insert(after.end, insertion);
+    insertion += *bytes + m_eol;
+    QByteArray result = m_bytes;
+    return result.insert(after.end, insertion);
 }
 
-QByteArray ProfileDocument::appended(const QString& section, const QString& entry) const {
-    QByteArray bytes = m_bytes;
+std::optional<QByteArray> ProfileDocument::appended(const QString& section,
+                                                    const QString& entry) const {
+    const auto header = encoded(QLatin1Char('[') + section + QLatin1Char(']'));
+    const auto line = encoded(entry);
+    if (!header || !line)
+        return std::nullopt;
+    QByteArray bytes = m_bytes.first(m_contentEnd);
     if (!m_lines.empty() && m_lines.back().textEnd == m_lines.back().end)
         bytes += m_eol;
-    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
-    return bytes + encoded(header) + m_eol + encoded(entry) + m_eol;
+    return bytes + *header + m_eol + *line + m_eol + m_bytes.sliced(m_contentEnd);
 }
 
 void ProfileDocument::checkWritable(const QString& section, const QString& key,

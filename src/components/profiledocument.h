@@ -8,6 +8,8 @@
 
 #include <optional>
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <vector>
 
@@ -17,10 +19,19 @@ public:
 
     // The key's value as read, or nothing when the section or key is missing.
     std::optional<QString> value(const QString& section, const QString& key) const;
+    struct Update {
+        QByteArray bytes;
+        bool converted = false; // the whole file became UTF-8 with a BOM
+    };
     // The file's bytes with the key set to value; nothing when it already has it.
-    // Throws RunTimeError when the text cannot be stored so that it reads back.
-    std::optional<QByteArray> withValue(const QString& section, const QString& key,
-                                        const QString& value) const;
+    // Every other key reads as before and the value reads back exactly; where
+    // keeping a Windows-1252 file's encoding cannot promise that, the file is
+    // converted. Throws RunTimeError when no way of storing it can.
+    std::optional<Update> withValue(const QString& section, const QString& key,
+                                    const QString& value) const;
+    // Every (section, key) name pair as written, in file order; keys before any
+    // section have an empty section.
+    QList<QPair<QString, QString>> keyNames() const;
 
     // Throws RunTimeError when the names or value could not be written and read back.
     static void checkWritable(const QString& section, const QString& key, const QString& value);
@@ -46,14 +57,21 @@ private:
     void classify(Line& line) const;
     void locateValue(Line& line) const;
     Place locate(const QString& section, const QString& key) const;
-    QByteArray encoded(const QString& text) const;
+    std::optional<QByteArray> edited(const QString& section, const QString& key,
+                                     const QString& value) const;
+    bool keepsMeaning(const QByteArray& bytes, const QString& section, const QString& key,
+                      const QString& value) const;
+    QByteArray asUtf8WithBom() const;
+    std::optional<QByteArray> encoded(const QString& text) const;
     std::optional<QByteArray> replaced(const Line& line, const QString& value,
                                        const QString& stored) const;
-    QByteArray inserted(const Line& after, const QString& entry) const;
-    QByteArray appended(const QString& section, const QString& entry) const;
+    std::optional<QByteArray> inserted(const Line& after, const QString& entry) const;
+    std::optional<QByteArray> appended(const QString& section, const QString& entry) const;
 
     QByteArray m_bytes;
     ProfileText::Encoding m_encoding = ProfileText::Encoding::Utf8;
+    qsizetype m_bomSize = 0;
+    qsizetype m_contentEnd = 0; // where the text ends: a UTF-16 half unit may follow
     QByteArray m_eol;
     std::vector<Line> m_lines;
 };

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QtTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -254,6 +255,80 @@ private Q_SLOTS:
         put(old);
         QCOMPARE(writeError("P", "K", QStringLiteral("Ω")), int(InvalidProcedureCall));
         QCOMPARE(bytes(), old);
+    }
+
+    // A write never changes what another key reads, and the value reads back.
+    void writesKeepTheMeaningOfEveryOtherKey_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("Windows-1252 that would read as UTF-8")
+            << QByteArray("[P]\nOTRO=\xc3\xa9\nK=\xd1\n") << "K"
+            << "1" << QByteArray("\xef\xbb\xbf[P]\nOTRO=\xc3\x83\xc2\xa9\nK=1\n");
+        QTest::newRow("value that would read as UTF-8")
+            << QByteArray("[P]\r\nK=\xd1\r\n") << "K" << QStringLiteral("Ã©")
+            << QByteArray("\xef\xbb\xbf[P]\r\nK=\xc3\x83\xc2\xa9\r\n");
+        QTest::newRow("UTF-16 with half a unit at the end")
+            << utf16le(QStringLiteral("[P]\r\nA=1")) + 'x' << "B"
+            << "2" << utf16le(QStringLiteral("[P]\r\nA=1\r\nB=2\r\n")) + 'x';
+    }
+    void writesKeepTheMeaningOfEveryOtherKey() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, written);
+        put(file);
+        const QString other = read("P", QStringLiteral("OTRO"));
+        const QString first = read("P", QStringLiteral("A"));
+        IniFile::instance().WriteValue(kName, QStringLiteral("P"), key, value);
+        QCOMPARE(bytes(), written);
+        QCOMPARE(read("P", key), value);
+        QCOMPARE(read("P", QStringLiteral("OTRO")), other);
+        QCOMPARE(read("P", QStringLiteral("A")), first);
+    }
+
+    // An administrator may lock the profile by making it read-only.
+    void readOnlyProfileIsRefused() {
+        put("[P]\nK=1\n");
+        QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::ReadGroup));
+        QCOMPARE(writeError("P", "K", QStringLiteral("2")), int(PermissionDenied));
+        QCOMPARE(bytes(), QByteArray("[P]\nK=1\n"));
+    }
+
+    // A write killed halfway leaves its temporary file; the next one removes it.
+    void leftoversOfAKilledWriteAreRemoved() {
+        put("[P]\nK=1\n");
+        const QDir folder(m_home->folder());
+        const QStringList others = {QStringLiteral("CVDIALER.INI.bak"),
+                                    QStringLiteral(".CVDIALER.INI.tmp-notours")};
+        for (const QString& name :
+             others + QStringList{QStringLiteral(".CVDIALER.INI.tmp-Ab12Cd")}) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        IniFile::instance().WriteValue(kName, QStringLiteral("P"), QStringLiteral("K"),
+                                       QStringLiteral("2"));
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({others.at(1), kName, others.at(0)}));
+    }
+
+    // Needs a file system of its own to fill: a small tmpfs, which root can mount.
+    void fullDiskIsReportedAsSuch() {
+        const QString mount = m_home->scratch(QStringLiteral("full"));
+        QDir().mkpath(mount);
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mount}) != 0)
+            QSKIP("cannot mount a small file system here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mount}); });
+        qputenv("XDG_CONFIG_HOME", mount.toUtf8());
+        IniFile::instance().WriteValue(kName, QStringLiteral("P"), QStringLiteral("K"),
+                                       QStringLiteral("1"));
+        QFile filler(mount + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
+        QCOMPARE(writeError("P", "K", QStringLiteral("2")), int(DiskFull));
     }
 
     void lineBreaksCanNeverReachTheFile_data() {
