@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The request parser: number cutting, tel: links, prefix and the dialable
+// check. Input: prefix, international code, then the request text.
+#include "fuzzsupport.h"
+#include "request.h"
+#include "runtimeerror.h"
+
+#include <algorithm>
+
+using namespace ModDialer;
+
+namespace {
+
+bool isAsciiDigit(QChar ch) {
+    return ch >= u'0' && ch <= u'9';
+}
+
+// Whatever passes the dialable check reaches the modem: printable ASCII only,
+// or a CR or LF would start a second command.
+void checkDialled(const QString& number, const QString& prefix) {
+    const QString dialled = withPrefix(number, prefix);
+    try {
+        checkDialable(dialled);
+    } catch (const RunTimeError&) {
+        return;
+    }
+    require(std::all_of(dialled.begin(), dialled.end(),
+                        [](QChar ch) { return ch >= u' ' && ch <= u'~'; }),
+            "a number that passes checkDialable holds only U+0020..U+007E");
+}
+
+void checkTel(const QString& request, const QString& code, const QString& prefix) {
+    QString number;
+    try {
+        number = telNumber(request, code);
+    } catch (const RunTimeError&) {
+        return;
+    }
+    const QString uri =
+        request.mid(request.indexOf(QLatin1String("tel:"), 0, Qt::CaseInsensitive) + 4);
+    require(std::any_of(uri.begin(), uri.end(), isAsciiDigit),
+            "telNumber returns only for a URI holding an ASCII digit of its own");
+    if (std::all_of(code.begin(), code.end(), isAsciiDigit))
+        require(!number.contains(u';'),
+                "with a digits-only international code the number holds no ';'");
+    checkDialled(number, prefix);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    const QString prefix = nextUtf8(input);
+    const QString code = nextUtf8(input);
+    const QString request = restUtf8(input);
+    if (isTelRequest(request)) {
+        checkTel(request, code, prefix);
+        return 0;
+    }
+    try {
+        checkDialled(numberText(request), prefix);
+    } catch (const RunTimeError&) {
+    }
+    return 0;
+}
