@@ -34,12 +34,18 @@ QString telNumber(const QString& request, const QString& internationalCode) {
     if (parameters >= 0)
         number.truncate(parameters);
     number.remove(QRegularExpression(QStringLiteral("[-.() ]")));
-    if (number.startsWith(QLatin1Char('+')))
-        number = internationalCode + number.mid(1);
+    // The link's own digits: "tel:+" is no number, whatever the code adds.
     if (!number.contains(QRegularExpression(QStringLiteral("[0-9]"))))
         throw RunTimeError(InvalidProcedureCall,
                            QStringLiteral("El enlace \"%1\" no tiene ningún número.").arg(request));
+    if (number.startsWith(QLatin1Char('+')))
+        number = internationalCode + number.mid(1);
     return number;
+}
+
+bool isInternationalCode(const QString& code) {
+    static const QRegularExpression digits(QStringLiteral("\\A[0-9]+\\z"));
+    return digits.match(code).hasMatch();
 }
 
 QString withPrefix(const QString& number, const QString& prefix) {

@@ -20,6 +20,10 @@ bool isTelRequest(const QString& request);
 // replaced by the international access code. No digit left: error 5.
 QString telNumber(const QString& request, const QString& internationalCode);
 
+// [MODEM] INTERNACIONAL may hold ASCII digits only: anything else, a ";" say,
+// would reach the dial command.
+bool isInternationalCode(const QString& code);
+
 // The prefix directly in front of a number that is not blank; else the number.
 QString withPrefix(const QString& number, const QString& prefix);
 

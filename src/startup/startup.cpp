@@ -13,6 +13,8 @@
 namespace ModDialer {
 namespace {
 
+const QString kDefaultInternationalCode = QStringLiteral("00");
+
 void showSettingsWindow() {
     FrmDIALER& window = FrmDIALER::instance();
     window.show();
@@ -26,8 +28,12 @@ QString requestedNumber(const QString& request) {
         return numberText(request);
     const QString code = trimSpaces(
         IniFile::instance().ReadValue(kProfileFile, QStringLiteral("MODEM"),
-                                      QStringLiteral("INTERNACIONAL"), QStringLiteral("00")));
-    return telNumber(request, code);
+                                      QStringLiteral("INTERNACIONAL"), kDefaultInternationalCode));
+    if (isInternationalCode(code))
+        return telNumber(request, code);
+    Platform::Diagnostic(QStringLiteral("[MODEM] INTERNACIONAL=%1 no son solo cifras; se usa %2.")
+                             .arg(code, kDefaultInternationalCode));
+    return telNumber(request, kDefaultInternationalCode);
 }
 
 bool asksForSettingsWindow(const QString& request) {

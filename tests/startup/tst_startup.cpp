@@ -119,17 +119,27 @@ private Q_SLOTS:
 
     void telLinkDialsWithTheAccessCodeAndPrefix_data() {
         QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("sent");
         QTest::newRow("international") << "tel:+1-555-0100"
+                                       << "011"
                                        << "out ATDT901115550100;\\r";
         QTest::newRow("a # takes the # rule") << "tel:#555#"
+                                              << "011"
                                               << "out ATDT9555;\\r";
+        // Only digits may stand for "+": a ";" would end the dial command early.
+        QTest::newRow("code that is not digits") << "tel:+1-555-0100"
+                                                 << "0;1"
+                                                 << "out ATDT90015550100;\\r";
     }
     void telLinkDialsWithTheAccessCodeAndPrefix() {
         QFETCH(QString, request);
+        QFETCH(QString, code);
         QFETCH(QString, sent);
-        writeProfile("[PARAMETROS]\nANTEPONER=9\nCOMM=2\nSETTINGS=9600,N,8,1\n"
-                     "[MODEM]\nINTERNACIONAL=011\n");
+        writeProfile(("[PARAMETROS]\nANTEPONER=9\nCOMM=2\nSETTINGS=9600,N,8,1\n"
+                      "[MODEM]\nINTERNACIONAL=" +
+                      code + "\n")
+                         .toUtf8());
         QCOMPARE(run(request), 0);
         QVERIFY2(m_fake->actions().contains(sent), qPrintable(m_fake->actions().join(" / ")));
     }
