@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 namespace fakemodem {
@@ -56,8 +57,9 @@ std::string escaped(const std::string& bytes) {
 }
 
 Hayes::Hayes(const Options& options, std::function<void(const std::string&, bool)> send,
-             std::function<void(const std::string&)> note)
-    : m_options(options), m_send(std::move(send)), m_note(std::move(note)), m_echo(options.echo) {}
+             std::function<void(const std::string&)> note, std::function<void()> lineArrived)
+    : m_options(options), m_send(std::move(send)), m_note(std::move(note)),
+      m_lineArrived(std::move(lineArrived)), m_echo(options.echo) {}
 
 void Hayes::received(const std::string& bytes) {
     for (char c : bytes)
@@ -65,15 +67,16 @@ void Hayes::received(const std::string& bytes) {
 }
 
 void Hayes::receivedByte(char c) {
-    if (m_dialPending) {
+    if (m_dialPending && !m_flooding) {
         // Like a real modem: any key while dialling aborts the dial.
         m_dialPending = false;
         m_dialDue.reset();
+        m_noiseLeft = 0;
         m_note("RX " + escaped(std::string(1, c)) + " (dial aborted)");
         respond("NO CARRIER");
         return;
     }
-    if (m_echo && !m_options.silent)
+    if (m_echo && !m_options.silent && !m_flooding)
         write(std::string(1, c), true);
     const bool lineEnd = c == '\r' || c == '\n';
     const bool secondHalfOfCrLf = c == '\n' && m_previous == '\r';
@@ -86,7 +89,9 @@ void Hayes::receivedByte(char c) {
         return;
     const std::string line = std::exchange(m_line, std::string());
     m_note("RX " + escaped(line + c));
-    commandLine(line);
+    m_lineArrived();
+    if (!m_flooding) // a flooding modem hears nothing
+        commandLine(line);
 }
 
 void Hayes::commandLine(const std::string& line) {
@@ -119,14 +124,41 @@ void Hayes::dial() {
 std::optional<Clock::time_point> Hayes::tick(Clock::time_point now) {
     if (m_dialDue && now >= *m_dialDue) {
         m_dialDue.reset();
-        m_dialPending = false;
-        answerDial();
+        startAnswer();
     }
     if (m_secondHalfDue && now >= *m_secondHalfDue) {
         m_secondHalfDue.reset();
         write("K\r\n");
     }
     return earliest(earliest(m_dialDue, m_secondHalfDue), m_hangup);
+}
+
+// The dial stays pending while noise goes out, so a key still aborts it.
+void Hayes::startAnswer() {
+    if (m_options.flood) {
+        m_flooding = true;
+        m_note("flooding the line with noise");
+    } else if (m_options.noise > 0) {
+        m_noiseLeft = m_options.noise;
+        m_note("sending " + std::to_string(m_noiseLeft) + " bytes of noise");
+    } else {
+        m_dialPending = false;
+        answerDial();
+    }
+}
+
+void Hayes::sendNoise(std::size_t most) {
+    if (!wantsNoise())
+        return;
+    const std::size_t count = m_flooding ? most : std::min(most, m_noiseLeft);
+    m_send(m_noise.next(count), true);
+    if (m_flooding)
+        return;
+    m_noiseLeft -= count;
+    if (m_noiseLeft == 0) {
+        m_dialPending = false;
+        answerDial();
+    }
 }
 
 void Hayes::answerDial() {

@@ -33,12 +33,18 @@ const char* kUsage =
     "  --lower              answer in small letters\n"
     "  --split              send the dial's OK in two writes\n"
     "  --garbage            send noise before answering the dial\n"
+    "  --noise BYTES        send BYTES bytes of line noise (never \"OK\", never a result\n"
+    "                       code line) before answering the dial\n"
+    "  --flood              once the dial arrives, send noise without end and answer\n"
+    "                       nothing more\n"
     "  --silent             never answer or echo anything\n"
     "  --dial-silent        answer everything but the dial\n"
     "  --hangup-after MS    close the line MS milliseconds after the dial arrives, then exit\n"
     "  --capture FILE       append every byte received to FILE\n"
     "  --log FILE           log to FILE instead of stderr\n"
-    "  --link PATH          also make PATH a symbolic link to the device\n";
+    "  --link PATH          also make PATH a symbolic link to the device\n"
+    "The line starts without HUPCL; each command line logs the speed and HUPCL\n"
+    "the dialer left on it (\"line: 9600 baud, hupcl\").\n";
 
 std::chrono::milliseconds millis(const char* text) {
     return std::chrono::milliseconds(std::strtol(text, nullptr, 10));
@@ -60,6 +66,10 @@ bool parse(int argc, char** argv, Options& o) {
             o.garbage = true;
         else if (a == "--silent")
             o.silent = true;
+        else if (a == "--flood")
+            o.flood = true;
+        else if (a == "--noise" && hasValue)
+            o.noise = std::strtoul(argv[++i], nullptr, 10);
         else if (a == "--dial-silent")
             o.dialSilent = true;
         else if (a == "--delay" && hasValue)
@@ -138,6 +148,33 @@ bool readLine(PseudoTerminal& pty, std::ofstream& capture, Hayes& modem, Log& lo
     return true;
 }
 
+// Keeps this much noise queued: enough to fill the line, little memory.
+constexpr std::size_t kNoiseQueued = 16 * 1024;
+
+// Serves the line until told to stop, the line is gone or hanging up is due.
+void serve(PseudoTerminal& pty, Hayes& modem, std::ofstream& capture, Log& log) {
+    std::optional<Clock::time_point> next;
+    while (!stopRequested) {
+        while (modem.wantsNoise() && pty.pending() < kNoiseQueued)
+            modem.sendNoise(kNoiseQueued);
+        if (!pty.flush())
+            log("write error: " + pty.error());
+        // Waits for the dialer's bytes, and for room on the line only when
+        // something waits to go out: never spins on a full line.
+        const bool sending = pty.pending() > 0 || modem.wantsNoise();
+        const short events = short(POLLIN | (sending ? POLLOUT : 0));
+        pollfd line{pty.master(), events, 0};
+        const int ready = ::poll(&line, 1, waitMillis(next));
+        if (ready > 0 && (line.revents & ~POLLOUT) != 0 && !readLine(pty, capture, modem, log))
+            return;
+        next = modem.tick(Clock::now());
+        if (modem.hangupDue(Clock::now())) {
+            log("hanging up the line");
+            return;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -158,28 +195,15 @@ int main(int argc, char** argv) {
     installStopSignals();
     Hayes modem(
         options,
-        [&](const std::string& bytes, bool echo) {
-            if (!echo)
+        [&](const std::string& bytes, bool quiet) {
+            if (!quiet)
                 log("TX " + escaped(bytes));
-            if (!pty.write(bytes))
-                log("write error: " + pty.error());
+            pty.queue(bytes);
         },
-        [&](const std::string& line) { log(line); });
+        [&](const std::string& line) { log(line); }, [&] { log("line: " + pty.settings()); });
     std::cout << pty.slavePath() << std::endl;
     log("ready on " + pty.slavePath());
-
-    std::optional<Clock::time_point> next;
-    while (!stopRequested) {
-        pollfd line{pty.master(), POLLIN, 0};
-        const int ready = ::poll(&line, 1, waitMillis(next));
-        if (ready > 0 && !readLine(pty, capture, modem, log))
-            break;
-        next = modem.tick(Clock::now());
-        if (modem.hangupDue(Clock::now())) {
-            log("hanging up the line");
-            break;
-        }
-    }
+    serve(pty, modem, capture, log);
     pty.close();
     log("stopped");
     return 0;

@@ -2,6 +2,7 @@
 // A pseudo-terminal whose slave end plays the modem's serial port.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace fakemodem {
@@ -18,7 +19,12 @@ public:
     bool open(const std::string& link);
     // Closing the master is hanging up the line.
     void close();
-    bool write(const std::string& bytes);
+    // Queues bytes for the line; flush() sends what the line takes now.
+    void queue(const std::string& bytes) { m_outbox += bytes; }
+    bool flush();
+    std::size_t pending() const { return m_outbox.size() - m_sent; }
+    // The speed and HUPCL the dialer left on the line, as "9600 baud, hupcl".
+    std::string settings() const;
 
     int master() const { return m_master; }
     const std::string& slavePath() const { return m_slavePath; }
@@ -26,12 +32,15 @@ public:
 
 private:
     bool fail(const std::string& what);
+    bool makeRaw();
 
     int m_master = -1;
     int m_slave = -1;
     std::string m_slavePath;
     std::string m_link;
     std::string m_error;
+    std::string m_outbox;
+    std::size_t m_sent = 0;
 };
 
 } // namespace fakemodem
