@@ -3,6 +3,7 @@
 // display the test script provides, with the operator's keys sent by xdotool.
 #pragma once
 
+#include <csignal>
 #include <memory>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -92,6 +93,7 @@ public:
     }
     qint64 pid() const { return m_process.processId(); }
     void terminate() { m_process.terminate(); }
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
     QString stderrText() {
         m_stderr += m_process.readAllStandardError();
         return QString::fromUtf8(m_stderr);

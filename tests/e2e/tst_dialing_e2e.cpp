@@ -40,15 +40,24 @@ private Q_SLOTS:
 
     void dialAnsweredWithOk_data() {
         QTest::addColumn<QStringList>("modemOptions");
-        QTest::newRow("plain") << QStringList{};
-        QTest::newRow("small letters") << QStringList{"--lower"};
-        QTest::newRow("split over two writes") << QStringList{"--split", "--delay", "300"};
-        QTest::newRow("garbage first, no echo") << QStringList{"--garbage", "--no-echo"};
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("plain") << QStringList{} << "9600,N,8,1";
+        QTest::newRow("small letters") << QStringList{"--lower"} << "9600,N,8,1";
+        QTest::newRow("split over two writes")
+            << QStringList{"--split", "--delay", "300"} << "9600,N,8,1";
+        QTest::newRow("garbage first, no echo")
+            << QStringList{"--garbage", "--no-echo"} << "9600,N,8,1";
+        // A pseudo-terminal cannot hold parity or 7 bits: noted, and dialled.
+        QTest::newRow("even parity, 7 bits") << QStringList{} << "19200,E,7,2";
     }
     void dialAnsweredWithOk() {
         QFETCH(QStringList, modemOptions);
+        QFETCH(QString, settings);
         auto modem = startModem(modemOptions);
         profileFor(modem->device());
+        if (settings != QLatin1String("9600,N,8,1"))
+            m_scratch->writeProfile(QString::fromUtf8(m_scratch->profile())
+                                        .replace(QLatin1String("9600,N,8,1"), settings));
         auto run = dialer();
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
@@ -57,6 +66,9 @@ private Q_SLOTS:
         QCOMPARE(run->dismissAndWait(), 0);
         QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\rATH\r"));
+        const bool framingRefused = settings.contains(QLatin1Char('E'));
+        QCOMPARE(run->stderrText().count(QLatin1String("es un pseudo-terminal")),
+                 framingRefused ? 1 : 0);
     }
 
     void telLinkDialsTheDecodedNumber() {
@@ -95,13 +107,20 @@ private Q_SLOTS:
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\rATH\r"));
     }
 
+    // Ctrl-\ in a terminal sends SIGQUIT: a cancel too, not a core dump.
+    void terminatedWhileWaitingStillHangsUp_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGQUIT") << SIGQUIT;
+    }
     void terminatedWhileWaitingStillHangsUp() {
+        QFETCH(int, signal);
         auto modem = startModem({"--delay", "60000"});
         profileFor(modem->device());
         auto run = dialer();
         run->start({QStringLiteral("#5551234#")});
         QVERIFY(modem->waitReceived("ATDT05551234;\r"));
-        run->terminate();
+        run->signal(signal);
         QCOMPARE(run->waitForExit(), 6);
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\rATH\r"));
         QVERIFY(!run->stderrText().contains(kDialled));
