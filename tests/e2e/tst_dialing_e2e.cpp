@@ -66,6 +66,10 @@ private Q_SLOTS:
         QCOMPARE(run->dismissAndWait(), 0);
         QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\rATH\r"));
+        // The modem sees the speed asked for, and HUPCL set for any end of the dialer.
+        const QString speed = settings.section(QLatin1Char(','), 0, 0);
+        QVERIFY2(modem->log().contains(QStringLiteral("line: %1 baud, hupcl").arg(speed).toUtf8()),
+                 modem->log().constData());
         const bool framingRefused = settings.contains(QLatin1Char('E'));
         QCOMPARE(run->stderrText().count(QLatin1String("es un pseudo-terminal")),
                  framingRefused ? 1 : 0);
