@@ -1,20 +1,25 @@
 # SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-# Sourced by scripts/demo and scripts/bench: starts build/fakemodem on a fresh
-# pseudo-terminal and writes a throw-away profile whose COM2 is that terminal.
+# shellcheck shell=bash
+# Sourced by scripts/demo, scripts/bench and scripts/signals: starts fakemodem
+# on a fresh pseudo-terminal and writes a throw-away profile whose COM2 is that
+# terminal. The programs come from $BUILD_DIR (default build).
 #
-#   start_simulated_modem DELAY_MS [EXTRA_PROFILE_LINES]
+#   start_simulated_modem DELAY_MS [EXTRA_PROFILE_LINES [FAKEMODEM_OPTION...]]
 #
-# Sets work (a scratch folder, removed with the modem on exit), device,
-# XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The modem logs to $work/modem.log and
-# captures what it receives in $work/received.bin.
+# Sets build_dir, work (a scratch folder, removed with the modem on exit),
+# device, modem_pid, XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The modem logs to
+# $work/modem.log and captures what it receives in $work/received.bin.
+
+build_dir=${BUILD_DIR:-build}
 
 start_simulated_modem() {
     local delay=$1 extra=${2:-}
+    shift $(($# < 2 ? $# : 2))
     work=$(mktemp -d)
     modem_pid=
     trap stop_simulated_modem EXIT
-    build/fakemodem --delay "$delay" --capture "$work/received.bin" --log "$work/modem.log" \
-        >"$work/device" &
+    "$build_dir/fakemodem" --delay "$delay" --capture "$work/received.bin" \
+        --log "$work/modem.log" "$@" >"$work/device" &
     modem_pid=$!
     for _ in $(seq 100); do [ -s "$work/device" ] && break; sleep 0.1; done
     device=$(head -n1 "$work/device")
@@ -27,6 +32,10 @@ start_simulated_modem() {
 }
 
 stop_simulated_modem() {
-    [ -n "$modem_pid" ] && kill "$modem_pid" 2>/dev/null || true
+    if [ -n "$modem_pid" ]; then
+        kill "$modem_pid" 2>/dev/null || true
+        wait "$modem_pid" 2>/dev/null || true
+    fi
+    modem_pid=
     rm -rf "$work"
 }
