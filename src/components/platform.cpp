@@ -18,7 +18,7 @@ QString& requestText() {
 
 Hooks defaultHooks() {
     Hooks h;
-    h.msgBox = [](const QString&, int style, const QString&) {
+    h.msgBox = [](const QString&, int style, const QString&, const QString&) {
         return style == vbAbortRetryIgnore ? int(vbAbort) : int(vbOK);
     };
     h.beep = [] {
@@ -36,7 +36,7 @@ Hooks defaultHooks() {
     h.now = [] {
         return Clock::now();
     };
-    h.showProgress = [](const QString&, std::function<void()>) {
+    h.showProgress = [](const QString&, std::optional<Deadline>, std::function<void()>) {
     };
     h.closeProgress = [] {
     };
@@ -72,9 +72,9 @@ void Diagnostic(const QString& text) {
     std::fflush(stderr);
 }
 
-int MsgBox(const QString& prompt, int style, const QString& title) {
+int MsgBox(const QString& prompt, int style, const QString& title, const QString& details) {
     Diagnostic(prompt);
-    return hooks().msgBox(prompt, style, title.isEmpty() ? kApplicationTitle : title);
+    return hooks().msgBox(prompt, style, title.isEmpty() ? kApplicationTitle : title, details);
 }
 
 void Beep() {
@@ -96,8 +96,9 @@ Clock::time_point Now() {
     return hooks().now();
 }
 
-void ShowProgress(const QString& text, std::function<void()> onCancel) {
-    hooks().showProgress(text, std::move(onCancel));
+void ShowProgress(const QString& text, std::optional<Deadline> deadline,
+                  std::function<void()> onCancel) {
+    hooks().showProgress(text, deadline, std::move(onCancel));
 }
 
 void CloseProgress() {

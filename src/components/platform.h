@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <QString>
 
 class RunTimeError;
@@ -31,9 +32,18 @@ enum ExitStatus : int {
 
 inline const QString kApplicationTitle = QStringLiteral("CVDialer");
 
+// When a wait gives up, and how long it was given.
+struct Deadline {
+    Clock::time_point at;
+    std::chrono::seconds limit;
+};
+
 struct Hooks {
-    // Modal box; returns one of MsgBoxResult. The title is never empty here.
-    std::function<int(const QString& prompt, int style, const QString& title)> msgBox;
+    // Modal box; returns one of MsgBoxResult. The title is never empty here;
+    // details, when not empty, are what a curious operator may unfold.
+    std::function<int(const QString& prompt, int style, const QString& title,
+                      const QString& details)>
+        msgBox;
     std::function<void()> beep;
     // Dispatches pending events; when none are pending, sleeps until one comes
     // or maxWait passes.
@@ -41,9 +51,12 @@ struct Hooks {
     // Must not return; a test version throws ProcessEnded.
     std::function<void(int status)> endProcess;
     std::function<Clock::time_point()> now;
-    // The small window that says a dial is under way; onCancel runs when the
-    // operator presses its "Cancelar" or Esc.
-    std::function<void(const QString& text, std::function<void()> onCancel)> showProgress;
+    // The small window that says a dial is under way, with the time left when
+    // the wait has a limit; onCancel runs when the operator presses its
+    // "Cancelar" or Esc.
+    std::function<void(const QString& text, std::optional<Deadline> deadline,
+                       std::function<void()> onCancel)>
+        showProgress;
     std::function<void()> closeProgress;
     // Closes the message box that is up, as its Esc would: a polite kill must
     // not wait for an operator who may never come back to the screen.
@@ -64,12 +77,14 @@ QString Command();
 
 // Shows the box and also writes its text to stderr as "cvdialer: <text>", so
 // callers and logs see what the operator saw. An empty title means "CVDialer".
-int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {});
+int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {},
+           const QString& details = {});
 void Beep();
 void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});
 [[noreturn]] void End(int status);
 Clock::time_point Now();
-void ShowProgress(const QString& text, std::function<void()> onCancel);
+void ShowProgress(const QString& text, std::optional<Deadline> deadline,
+                  std::function<void()> onCancel);
 void CloseProgress();
 void Interrupt();
 

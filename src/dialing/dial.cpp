@@ -16,17 +16,19 @@ namespace {
 
 const QString kHangUpCommand = QStringLiteral("ATH\r");
 
+// The prompt is the operator's; why the port failed goes in the box's details,
+// since a calling application usually hides stderr, and in the log.
 void reportPortUnavailable(ErrorTrap& trap) {
-    trap([] {
+    QString why;
+    trap([&] { why = MSComm1().openFailure(); });
+    trap([&] {
         Platform::MsgBox(QStringLiteral("COM") + DialerSettings.Comm +
-                         QStringLiteral(" no está disponible. Cambie la propiedad CommPort a "
-                                        "otro puerto."));
+                             QStringLiteral(" no está disponible. Cambie la propiedad CommPort a "
+                                            "otro puerto."),
+                         Platform::vbOKOnly, QString(), why);
     });
-    trap([] {
-        const QString why = MSComm1().openFailure();
-        if (!why.isEmpty())
-            Platform::Diagnostic(why);
-    });
+    if (!why.isEmpty())
+        Platform::Diagnostic(why);
 }
 
 // Stops a dial that timed out before telling the operator, so the line is

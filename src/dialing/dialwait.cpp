@@ -74,7 +74,7 @@ public:
     DialWait(const QString& number, std::optional<std::chrono::seconds> limit)
         : m_number(number), m_start(Platform::Now()) {
         if (limit)
-            m_deadline = m_start + *limit;
+            m_deadline = Platform::Deadline{m_start + *limit, *limit};
     }
     ~DialWait() { closeProgress(); }
     DialWait(const DialWait&) = delete;
@@ -85,15 +85,15 @@ public:
         if (!m_progressShown)
             wake = std::min(wake, until(m_start + kProgressDelay));
         if (m_deadline)
-            wake = std::min(wake, until(*m_deadline));
+            wake = std::min(wake, until(m_deadline->at));
         return wake;
     }
-    bool timedOut() const { return m_deadline && Platform::Now() >= *m_deadline; }
+    bool timedOut() const { return m_deadline && Platform::Now() >= m_deadline->at; }
     void showProgressWhenDue() {
         if (m_progressShown || Platform::Now() < m_start + kProgressDelay)
             return;
         m_progressShown = true;
-        Platform::ShowProgress(QStringLiteral("Marcando %1…").arg(m_number),
+        Platform::ShowProgress(QStringLiteral("Marcando %1…").arg(m_number), m_deadline,
                                [] { CancelFlag = true; });
     }
     void closeProgress() {
@@ -104,7 +104,7 @@ public:
 private:
     QString m_number;
     Clock::time_point m_start;
-    std::optional<Clock::time_point> m_deadline;
+    std::optional<Platform::Deadline> m_deadline;
     bool m_progressShown = false;
 };
 

@@ -35,6 +35,26 @@ ErrorNumber numberFor(QSerialPort::SerialPortError error) {
     }
 }
 
+// The operator reads this in the box's details: say it in Spanish, and keep
+// the system's own words after it for whoever looks it up.
+QString inSpanish(QSerialPort::SerialPortError error, const QString& reason) {
+    QString summary;
+    switch (error) {
+    case QSerialPort::PermissionError:
+        summary = QStringLiteral("Permiso denegado");
+        break;
+    case QSerialPort::DeviceNotFoundError:
+        summary = QStringLiteral("El dispositivo no existe");
+        break;
+    case QSerialPort::OpenError:
+        summary = QStringLiteral("El puerto ya está abierto");
+        break;
+    default:
+        return reason;
+    }
+    return summary + QStringLiteral(" (") + reason + QLatin1Char(')');
+}
+
 bool deniedToUs(const QString& device) {
     return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES;
 }
@@ -107,7 +127,8 @@ RunTimeError openError(const QString& device, const QSerialPort& port) {
 QString describeOpenFailure(qint16 portNumber, const QString& device,
                             QSerialPort::SerialPortError error, const QString& reason,
                             const QStringList& lockFolders) {
-    const QString line = QStringLiteral("COM%1 (%2): %3").arg(portNumber).arg(device, reason);
+    const QString line =
+        QStringLiteral("COM%1 (%2): %3").arg(portNumber).arg(device, inSpanish(error, reason));
     if (error != QSerialPort::PermissionError)
         return line;
     if (deniedToUs(device)) {

@@ -1,43 +1,63 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "dialprogress.h"
 
-#include "platform.h"
-
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-DialProgress::DialProgress(const QString& text, std::function<void()> onCancel)
-    : QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_onCancel(std::move(onCancel)) {
+namespace {
+constexpr std::chrono::seconds kTick{1};
+} // namespace
+
+DialProgress::DialProgress(const QString& text, std::optional<Platform::Deadline> deadline,
+                           std::function<void()> onCancel)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_text(text), m_deadline(deadline), m_onCancel(std::move(onCancel)) {
     setObjectName(QStringLiteral("DialProgress"));
     setWindowTitle(Platform::kApplicationTitle);
     setAccessibleName(Platform::kApplicationTitle);
     // Not a window whose closing should end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(text, this);
-    label->setAccessibleName(text);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // no resizing, no maximise
+    m_label = new QLabel(text, this);
+    m_label->setObjectName(QStringLiteral("Marcando"));
+    layout->addWidget(m_label);
+    if (m_deadline) {
+        m_bar = new QProgressBar(this);
+        m_bar->setObjectName(QStringLiteral("TiempoRestante"));
+        m_bar->setAccessibleName(QStringLiteral("Tiempo restante"));
+        m_bar->setRange(0, int(m_deadline->limit.count()));
+        m_bar->setTextVisible(false);
+        layout->addWidget(m_bar);
+        connect(&m_tick, &QTimer::timeout, this, &DialProgress::showTimeLeft);
+        m_tick.start(kTick);
+        showTimeLeft();
+    }
     auto* cancel = new QPushButton(QStringLiteral("Cancelar"), this);
     cancel->setObjectName(QStringLiteral("Cancelar"));
     cancel->setAccessibleName(cancel->text());
-    layout->addWidget(label);
     layout->addWidget(cancel, 0, Qt::AlignHCenter);
     connect(cancel, &QPushButton::clicked, this, [this] { m_onCancel(); });
     cancel->setFocus();
 }
 
-void DialProgress::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        m_onCancel();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+void DialProgress::showTimeLeft() {
+    const auto left =
+        std::max(std::chrono::ceil<std::chrono::seconds>(m_deadline->at - Platform::Now()),
+                 std::chrono::seconds(0));
+    m_label->setText(QStringLiteral("%1 quedan %2 s").arg(m_text).arg(left.count()));
+    m_label->setAccessibleName(m_label->text());
+    m_bar->setValue(int(std::min(left, m_deadline->limit).count()));
 }
 
-// Closing the window is a cancel too: the operator wants the dial to stop.
+void DialProgress::reject() {
+    m_onCancel();
+}
+
 void DialProgress::closeEvent(QCloseEvent* event) {
     m_onCancel();
     event->ignore();

@@ -1,19 +1,36 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// The small window shown while the modem dials, with a way to cancel.
+// The small dialog shown while the modem dials: the number, the time left when
+// the wait has a limit, and a way to cancel.
 #pragma once
 
-#include <functional>
-#include <QWidget>
+#include "platform.h"
 
-class DialProgress : public QWidget {
+#include <functional>
+#include <optional>
+#include <QDialog>
+#include <QTimer>
+
+class QLabel;
+class QProgressBar;
+
+class DialProgress : public QDialog {
     Q_OBJECT
 public:
-    DialProgress(const QString& text, std::function<void()> onCancel);
+    DialProgress(const QString& text, std::optional<Platform::Deadline> deadline,
+                 std::function<void()> onCancel);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    // Esc and the close button cancel: the operator wants the dial to stop.
+    void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void showTimeLeft();
+
+    QString m_text;
+    std::optional<Platform::Deadline> m_deadline;
     std::function<void()> m_onCancel;
+    QLabel* m_label = nullptr;
+    QProgressBar* m_bar = nullptr;
+    QTimer m_tick;
 };

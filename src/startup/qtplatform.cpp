@@ -49,9 +49,10 @@ std::unique_ptr<DialProgress>& progress() {
 
 } // namespace
 
-int showMessageBox(const QString& prompt, int style, const QString& title) {
+int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details) {
     QMessageBox box(iconFor(style), title, prompt);
     box.setAccessibleName(title);
+    box.setDetailedText(details);
     if ((style & 0x0F) == Platform::vbAbortRetryIgnore) {
         QPushButton* abort = addButton(box, QMessageBox::Abort, QStringLiteral("Anular"));
         addButton(box, QMessageBox::Retry, QStringLiteral("Reintentar"));
@@ -87,8 +88,9 @@ void install() {
         std::fflush(nullptr);
         std::_Exit(status);
     };
-    hooks.showProgress = [](const QString& text, std::function<void()> onCancel) {
-        progress() = std::make_unique<DialProgress>(text, std::move(onCancel));
+    hooks.showProgress = [](const QString& text, std::optional<Platform::Deadline> deadline,
+                            std::function<void()> onCancel) {
+        progress() = std::make_unique<DialProgress>(text, deadline, std::move(onCancel));
         progress()->show();
     };
     hooks.closeProgress = [] {

@@ -10,6 +10,6 @@ namespace QtPlatform {
 void install();
 
 // The box a hook shows, built but not run, so tests can look at it.
-int showMessageBox(const QString& prompt, int style, const QString& title);
+int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details);
 
 } // namespace QtPlatform

@@ -47,7 +47,7 @@ private Q_SLOTS:
         QString shown;
         int style = -1;
         QString title;
-        Platform::hooks().msgBox = [&](const QString& p, int s, const QString& t) {
+        Platform::hooks().msgBox = [&](const QString& p, int s, const QString& t, const QString&) {
             shown = p;
             style = s;
             title = t;

@@ -162,7 +162,8 @@ private Q_SLOTS:
             "commport 2",
             "settings 9600,N,8,1",
             "open",
-            msgbox("COM02 no está disponible. Cambie la propiedad CommPort a otro puerto."),
+            msgbox("COM02 no está disponible. Cambie la propiedad CommPort a otro puerto.") +
+                "|COM2 (/dev/ttyS1): No such file",
             "end 3"};
         QCOMPARE(m_fake->actions(), expected);
     }

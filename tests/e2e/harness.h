@@ -25,6 +25,24 @@ inline bool xdotool(const QStringList& arguments) {
            tool.exitCode() == 0;
 }
 
+// Saves a picture of the visible window titled title in build/artifacts, so a
+// reviewer can see what the operator sees.
+inline void screenshot(const QString& title, const QString& file) {
+    QProcess search;
+    search.start(QStringLiteral("xdotool"),
+                 {"search", "--sync", "--onlyvisible", "--name", QLatin1Char('^') + title});
+    if (!search.waitForFinished(10000))
+        search.kill();
+    const QString window = QString::fromUtf8(search.readAllStandardOutput()).section('\n', 0, 0);
+    QVERIFY2(!window.isEmpty(), qPrintable(title));
+    const QString dir = buildPath(QStringLiteral("artifacts"));
+    QDir().mkpath(dir);
+    QProcess shot;
+    shot.start(QStringLiteral("import"), {"-window", window, dir + QLatin1Char('/') + file});
+    QVERIFY(shot.waitForFinished(20000));
+    QCOMPARE(shot.exitCode(), 0);
+}
+
 // build/fakemodem on a fresh pseudo-terminal.
 class Modem {
 public:

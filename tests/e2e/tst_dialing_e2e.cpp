@@ -61,6 +61,8 @@ private Q_SLOTS:
         auto run = dialer();
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        if (QTest::currentDataTag() == QLatin1String("plain"))
+            screenshot(QStringLiteral("CVDialer"), QStringLiteral("dialled-message.png"));
         // The line stays off-hook until the operator dismisses the message.
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r"));
         QCOMPARE(run->dismissAndWait(), 0);
@@ -93,6 +95,7 @@ private Q_SLOTS:
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(QStringLiteral("El módem no pudo marcar: NO DIALTONE")),
                  qPrintable(run->stderrText()));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("modem-failure.png"));
         QCOMPARE(run->dismissAndWait(), 4);
         QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
     }
@@ -104,6 +107,7 @@ private Q_SLOTS:
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(QStringLiteral("El módem no respondió en 2 segundos.")),
                  qPrintable(run->stderrText()));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("no-answer.png"));
         // The dial is stopped before the operator is told, the hang-up after.
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\r"));
         QCOMPARE(run->dismissAndWait(), 5);
@@ -124,6 +128,8 @@ private Q_SLOTS:
         auto run = dialer();
         run->start({QStringLiteral("#5551234#")});
         QVERIFY(modem->waitReceived("ATDT05551234;\r"));
+        if (signal == SIGTERM)
+            screenshot(QStringLiteral("CVDialer"), QStringLiteral("dialling-window.png"));
         run->signal(signal);
         QCOMPARE(run->waitForExit(), 6);
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT05551234;\r\rATH\r"));
@@ -151,6 +157,7 @@ private Q_SLOTS:
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(QStringLiteral("Se perdió la conexión con el módem.")),
                  qPrintable(run->stderrText()));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("line-lost.png"));
         QCOMPARE(run->dismissAndWait(), 3);
     }
 
@@ -178,6 +185,28 @@ private Q_SLOTS:
         QCOMPARE(run->dismissAndWait(), 3);
         QVERIFY(run->stderrText().contains(QLatin1String("otro programa tiene abierto el puerto")));
         QCOMPARE(modem->received(), QByteArray());
+    }
+
+    // A second tel: click while the first dial is up: told why, and the first
+    // dial goes on undisturbed.
+    void secondDialOnTheSamePortIsToldOneIsInProgress() {
+        auto modem = startModem({"--delay", "60000"});
+        profileFor(modem->device());
+        auto first = dialer();
+        first->start({QStringLiteral("#5551234#")});
+        QVERIFY(modem->waitReceived("ATDT05551234;\r"));
+        auto second = dialer();
+        second->start({QStringLiteral("#5559999#")});
+        QVERIFY(second->waitForMessage(QStringLiteral(
+            "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("port-unavailable.png"));
+        QCOMPARE(second->dismissAndWait(), 3);
+        QVERIFY2(second->stderrText().contains(
+                     QLatin1String("ya hay una llamada en curso en este puerto (cvdialer, PID ")),
+                 qPrintable(second->stderrText()));
+        first->terminate();
+        QCOMPARE(first->waitForExit(), 6);
+        QVERIFY(!modem->received().contains("5559999"));
     }
 
     void numberWithCarriageReturnIsRefused() {

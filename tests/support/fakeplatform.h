@@ -105,8 +105,12 @@ public:
     FakePlatform() : m_saved(Platform::hooks()) {
         script.log = &log;
         Platform::Hooks& h = Platform::hooks();
-        h.msgBox = [this](const QString& prompt, int style, const QString& title) {
-            script.step("msgbox", QStringLiteral("%1|%2|%3").arg(prompt).arg(style).arg(title));
+        h.msgBox = [this](const QString& prompt, int style, const QString& title,
+                          const QString& details) {
+            QString shown = QStringLiteral("%1|%2|%3").arg(prompt).arg(style).arg(title);
+            if (!details.isEmpty())
+                shown += QLatin1Char('|') + details;
+            script.step("msgbox", shown);
             if (whileBoxIsUp)
                 whileBoxIsUp(prompt);
             return nextAnswer();
@@ -124,7 +128,8 @@ public:
         h.now = [this] {
             return now;
         };
-        h.showProgress = [this](const QString& text, std::function<void()> onCancel) {
+        h.showProgress = [this](const QString& text, std::optional<Platform::Deadline>,
+                                std::function<void()> onCancel) {
             log.append(QStringLiteral("progress ") + text);
             cancelProgress = std::move(onCancel);
         };

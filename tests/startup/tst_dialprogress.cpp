@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The dialling window: what it says, that it cannot be resized, and that Esc cancels.
+#include "dialprogress.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+class TestDialProgress : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void showsTheTimeLeftAndCancels_data() {
+        QTest::addColumn<bool>("limited");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("time limit") << true << QStringLiteral("Marcando 05551234… quedan 57 s");
+        QTest::newRow("no limit") << false << QStringLiteral("Marcando 05551234…");
+    }
+    void showsTheTimeLeftAndCancels() {
+        QFETCH(bool, limited);
+        QFETCH(QString, text);
+        std::optional<Platform::Deadline> deadline;
+        if (limited)
+            deadline = Platform::Deadline{Platform::Now() + 57s - 100ms, 60s};
+        int cancels = 0;
+        DialProgress window(QStringLiteral("Marcando 05551234…"), deadline, [&] { ++cancels; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.findChild<QLabel*>()->text(), text);
+        auto* bar = window.findChild<QProgressBar*>();
+        QCOMPARE(bar != nullptr, limited);
+        if (bar)
+            QCOMPARE(bar->value(), 57);
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(cancels, 1);
+        QVERIFY(window.isVisible()); // the dial closes it, once it has hung up
+    }
+};
+
+QTEST_MAIN(TestDialProgress)
+#include "tst_dialprogress.moc"
