@@ -27,9 +27,24 @@ bool isTelRequest(const QString& request) {
            !request.contains(QLatin1Char('#'));
 }
 
+namespace {
+
+// Qt's decoder takes "%!!" for a byte as well; a link with an escape that is
+// not "%" and two hex digits is malformed, and dialling a guess is worse.
+QString percentDecoded(const QString& uri, const QString& request) {
+    static const QRegularExpression badEscape(QStringLiteral("%(?![0-9A-Fa-f]{2})"));
+    if (uri.contains(badEscape))
+        throw RunTimeError(
+            InvalidProcedureCall,
+            QStringLiteral("El enlace \"%1\" tiene un «%» mal escrito.").arg(request));
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(uri.toUtf8()));
+}
+
+} // namespace
+
 QString telNumber(const QString& request, const QString& internationalCode) {
     const QString uri = trimSpaces(request).mid(4);
-    QString number = QString::fromUtf8(QByteArray::fromPercentEncoding(uri.toUtf8()));
+    QString number = percentDecoded(uri, request);
     const qsizetype parameters = number.indexOf(QLatin1Char(';'));
     if (parameters >= 0)
         number.truncate(parameters);

@@ -91,6 +91,7 @@ private Q_SLOTS:
         QTest::newRow("no digits") << "tel:abc" << true << "";
         QTest::newRow("only parameters") << "tel:;ext=1" << true << "";
         QTest::newRow("plus alone") << "tel:+" << true << "";
+        QTest::newRow("escape that is no escape") << "tel:5%!!" << true << "";
         QTest::newRow("plus and parameters") << "tel:+-;ext=12" << true << "";
         QTest::newRow("with # takes the # rule") << "tel:#5551234#" << false << "";
         QTest::newRow("not a link") << "telefono:5551234" << false << "";
