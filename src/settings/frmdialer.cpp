@@ -25,6 +25,13 @@ const std::array<QString, 3> kKeys = {ModDialer::kKeyAnteponer, ModDialer::kKeyC
                                       ModDialer::kKeySettings};
 const std::array<QString, 3> kCaptions = {QStringLiteral("Anteponer"), QStringLiteral("COMM"),
                                           QStringLiteral("Settings")};
+// What each field holds and its form, for the tooltip and screen readers.
+const std::array<QString, 3> kHints = {
+    QStringLiteral("Prefijo que se marca delante de cada número, por ejemplo 0 para "
+                   "obtener línea exterior; puede quedar vacío."),
+    QStringLiteral("Número del puerto serie del módem: 2 es COM2."),
+    QStringLiteral("Velocidad, paridad, bits de datos y bits de parada del puerto, "
+                   "por ejemplo 9600,N,8,1.")};
 // The fields' texts before loading; the load step replaces them unseen.
 const std::array<QString, 3> kDesignTexts = {QStringLiteral("41"), QStringLiteral("2"),
                                              QStringLiteral("9600,N,8,1")};
@@ -86,6 +93,8 @@ void FrmDIALER::createControls() {
         field->setObjectName(QStringLiteral("txtfields_%1").arg(i));
         field->setText(kDesignTexts.at(std::size_t(i)));
         field->setAccessibleName(kCaptions.at(std::size_t(i)));
+        field->setToolTip(kHints.at(std::size_t(i)));
+        field->setAccessibleDescription(kHints.at(std::size_t(i)));
         txtfields.set(i, field);
     }
     CmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);

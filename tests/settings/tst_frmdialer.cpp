@@ -101,6 +101,8 @@ private Q_SLOTS:
             QCOMPARE(window().Label1.at(std::size_t(i))->text(), captions.at(i));
             QCOMPARE(window().Label1.at(std::size_t(i))->focusPolicy(), Qt::NoFocus);
             QCOMPARE(window().txtfields(qint16(i)).accessibleName(), captions.at(i));
+            QVERIFY(!window().txtfields(qint16(i)).toolTip().isEmpty());
+            QVERIFY(!window().txtfields(qint16(i)).accessibleDescription().isEmpty());
         }
         for (QPushButton* button : {window().CmdAceptar, window().QuitButton}) {
             QCOMPARE(button->accessibleName(), button->text());
