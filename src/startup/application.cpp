@@ -8,7 +8,9 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QStringList>
+#include <QTranslator>
 
 namespace Application {
 namespace {
@@ -22,11 +24,24 @@ QString requestText(int argc, char** argv) {
 
 } // namespace
 
+bool installQtTranslation(QCoreApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_es"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
+}
+
 int run(int argc, char** argv) {
     Platform::setCommand(requestText(argc, argv));
     int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("cvdialer"));
+    if (!installQtTranslation(app))
+        Platform::Diagnostic(QStringLiteral("no se pudo cargar la traducción de Qt al español "
+                                            "(qtbase_es); sus textos propios saldrán en inglés"));
     QtPlatform::install();
     ModDialer::serialLineProvider() = []() -> SerialLine& {
         return FrmDIALER::instance().MSComm1;
