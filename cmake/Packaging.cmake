@@ -18,7 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 # are loaded at run time, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, sound-theme-freedesktop")
 # Only the program and its files; the simulated modem stays out.
 set(CPACK_COMPONENTS_ALL Unspecified)
 include(CPack)

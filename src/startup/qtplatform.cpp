@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "qtplatform.h"
 
+#include "dialledcue.h"
 #include "dialprogress.h"
 #include "platform.h"
 
@@ -81,7 +82,7 @@ void install() {
     Platform::Hooks& hooks = Platform::hooks();
     hooks.msgBox = showMessageBox;
     hooks.beep = [] {
-        QApplication::beep();
+        DialledCue::ring(DialledCue::playThemeSound, QApplication::beep);
     };
     hooks.processEvents = waitForEvents;
     hooks.endProcess = [](int status) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// The Qt versions of the platform hooks: Spanish message boxes, the X beep, an
-// event wait that sleeps, the dialling window and an immediate end.
+// The Qt versions of the platform hooks: Spanish message boxes, the dialled
+// cue (a theme sound or the X bell), an event wait that sleeps, the dialling
+// window and an immediate end.
 #pragma once
 
 #include <QString>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// What the desktop adds for the operator: Qt's own texts in Spanish.
+// What the desktop adds for the operator: the dialled cue, and Qt's own texts
+// in Spanish.
 #include "application.h"
+#include "dialledcue.h"
 
 #include <QLocale>
 #include <QtTest>
@@ -30,6 +32,36 @@ private Q_SLOTS:
         const QString shown = QCoreApplication::translate(qPrintable(context), qPrintable(english));
         QVERIFY2(shown != english, qPrintable(shown));
         QVERIFY(!shown.isEmpty());
+    }
+
+    void bellRingsOnlyWhenTheSoundFails_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("bell");
+        QTest::newRow("sound plays") << QString() << false;
+        QTest::newRow("no sound server") << "Not available" << true;
+    }
+    void bellRingsOnlyWhenTheSoundFails() {
+        QFETCH(QString, failure);
+        QFETCH(bool, bell);
+        int played = 0;
+        int rung = 0;
+        DialledCue::ring(
+            [&] {
+                ++played;
+                return failure;
+            },
+            [&] { ++rung; });
+        QCOMPARE(played, 1);
+        QCOMPARE(rung, bell ? 1 : 0);
+    }
+
+    // libcanberra itself, where it cannot play: it must say so, not go quiet.
+    void themeSoundWithoutADriverFallsBackToTheBell() {
+        qputenv("CANBERRA_DRIVER", "cvdialer-no-such-driver");
+        int rung = 0;
+        DialledCue::ring(DialledCue::playThemeSound, [&] { ++rung; });
+        qunsetenv("CANBERRA_DRIVER");
+        QCOMPARE(rung, 1);
     }
 };
 
