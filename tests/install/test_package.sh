@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-# Builds the Debian package, unpacks it into a scratch root, checks the files a
-# desktop expects, and runs the installed program once.
+# Builds the Debian package, lints it, unpacks it into a scratch root, checks
+# the files a desktop expects, and runs the installed program once.
 set -euo pipefail
 build=$1
 source=$2
@@ -11,27 +11,45 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cd "$build"
 cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log" || { cat "$scratch/cpack.log"; fail "cpack"; }
-deb=$(ls "$scratch"/out/cvdialer_*_amd64.deb)
-echo "package: $(basename "$deb")"
+arch=$(dpkg --print-architecture)
+deb=$(ls "$scratch"/out/cvdialer_*_"$arch".deb)
+dbgsym=$(ls "$scratch"/out/cvdialer-dbgsym_*_"$arch".ddeb)
+echo "packages: $(basename "$deb") $(basename "$dbgsym")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
-for needed in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
+for needed in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libcanberra0 \
+    qt6-translations-l10n; do
     grep -q "$needed" <<<"$depends" || fail "package does not depend on $needed"
 done
 
+# Debian's own checker, at error and warning level, on both packages.
+lintian --fail-on error,warning "$deb" "$dbgsym" || fail "lintian"
+echo "lintian: no errors or warnings"
+
 root="$scratch/root"
 dpkg -x "$deb" "$root"
+version=$(dpkg-deb -f "$deb" Version)
+metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
 for file in usr/bin/cvdialer usr/share/applications/cvdialer.desktop \
     usr/share/applications/cvdialer-config.desktop \
-    usr/share/icons/hicolor/scalable/apps/cvdialer.svg usr/share/man/man1/cvdialer.1; do
+    usr/share/icons/hicolor/scalable/apps/cvdialer.svg usr/share/man/man1/cvdialer.1.gz \
+    usr/share/doc/cvdialer/copyright usr/share/doc/cvdialer/changelog.gz; do
     [ -e "$root/$file" ] || fail "package lacks /$file"
 done
 [ ! -e "$root/usr/bin/fakemodem" ] || fail "the simulated modem is in the package"
 desktop-file-validate "$root"/usr/share/applications/*.desktop
 grep -qx 'MimeType=x-scheme-handler/tel;' "$root/usr/share/applications/cvdialer.desktop" ||
     fail "cvdialer.desktop does not handle tel:"
-man --warnings -l "$root/usr/share/man/man1/cvdialer.1" >/dev/null
+man --warnings -l "$root/usr/share/man/man1/cvdialer.1.gz" >/dev/null
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli: $metainfo"
+
+# One version everywhere: the package, the changelog, the manual, the AppStream release.
+zcat "$root/usr/share/doc/cvdialer/changelog.gz" | head -1 | grep -qF "cvdialer ($version)" ||
+    fail "the changelog's version is not $version"
+zcat "$root/usr/share/man/man1/cvdialer.1.gz" | grep -q "^\.TH .*\"cvdialer $version\"" ||
+    fail "the manual's version is not $version"
+grep -qF "<release version=\"$version\"" "$metainfo" || fail "the AppStream release is not $version"
 
 # Registered as the operator would, the handler answers for tel: links.
 export XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
