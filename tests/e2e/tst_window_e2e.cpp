@@ -20,15 +20,6 @@ class TestWindowEndToEnd : public QObject {
         QVERIFY(xdotool({"key", "Tab", "ctrl+a", "BackSpace"}));
         QVERIFY(xdotool({"type", "--delay", "20", text}));
     }
-    static void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(CV_BUILD_DIR "/artifacts");
-        QDir().mkpath(dir);
-        QProcess shot;
-        shot.start(QStringLiteral("import"),
-                   {"-window", "root", "-crop", "420x260+230+190", dir + QLatin1Char('/') + name});
-        QVERIFY(shot.waitForFinished(20000));
-        QCOMPARE(shot.exitCode(), 0);
-    }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -51,7 +42,32 @@ private Q_SLOTS:
         run->start({QStringLiteral("5551234")});
         QVERIFY(run->waitForMessage(QStringLiteral(
             "Error 5 en tiempo de ejecución: Llamada a procedimiento o argumento no válido")));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("untrapped-error.png"));
         QCOMPARE(run->dismissAndWait(), 2);
+    }
+
+    // A profile locked read-only by an administrator: the operator is told and
+    // may give up, and the window stays open with what was typed.
+    void readOnlyProfileBringsTheErrorNotice() {
+        const QByteArray original("[PARAMETROS]\nCOMM=4\n");
+        m_scratch->writeProfile(QString::fromUtf8(original));
+        QFile::setPermissions(m_scratch->profilePath(), QFile::ReadOwner | QFile::ReadGroup);
+        auto run = dialer();
+        run->start({QStringLiteral("/Config")});
+        QVERIFY(waitForSettingsWindow());
+        typeInto(QStringLiteral("9"));
+        QVERIFY(xdotool({"key", "Return"}));
+        QVERIFY(run->waitForMessage(QStringLiteral("Error 70: Permiso denegado")));
+        screenshot(QStringLiteral("Aviso al Operador"), QStringLiteral("error-notice.png"));
+        QVERIFY(xdotool({"key", "Escape"})); // "Anular": the window stays
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !xdotool({"search", "--onlyvisible", "--name", "Aviso al Operador"}), 10000);
+        // No window manager gives the focus back: give it to the window.
+        QVERIFY(
+            xdotool({"search", "--onlyvisible", "--name", "Marcador telefónico", "windowfocus"}));
+        QVERIFY(xdotool({"key", "Escape"}));
+        QCOMPARE(run->waitForExit(), 0);
+        QCOMPARE(m_scratch->profile(), original);
     }
 
     void settingsTypedAndSavedWithEnter() {
@@ -63,7 +79,7 @@ private Q_SLOTS:
         typeInto(QStringLiteral("9"));
         typeInto(QStringLiteral(" 3 "));
         typeInto(QStringLiteral("19200,E,7,1"));
-        screenshot(QStringLiteral("settings-window.png"));
+        screenshot(QStringLiteral("Marcador telefónico"), QStringLiteral("settings-window.png"));
         QVERIFY(xdotool({"key", "Return"}));
         QCOMPARE(run->waitForExit(), 0);
         QCOMPARE(m_scratch->profile(),
