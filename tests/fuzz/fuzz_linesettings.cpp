@@ -2,18 +2,9 @@
 // The line-settings parser. Input: the settings text, as UTF-8.
 #include "fuzzsupport.h"
 #include "linesettings.h"
+#include "text.h"
 
 namespace {
-
-QString trimmedBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && (text.at(first) == u' ' || text.at(first) == u'\t'))
-        ++first;
-    while (last > first && (text.at(last - 1) == u' ' || text.at(last - 1) == u'\t'))
-        --last;
-    return text.mid(first, last - first);
-}
 
 // The parity each accepted letter stands for, ASCII only: Unicode case
 // folding would let 'ſ' (U+017F) pass as 'S'.
@@ -52,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(settings->dataBits >= QSerialPort::Data5 && settings->dataBits <= QSerialPort::Data8,
             "accepted data bits are 5 to 8");
     const std::optional<QSerialPort::Parity> parity =
-        parityOfLetter(trimmedBlanks(text.section(u',', 1, 1)));
+        parityOfLetter(trimSpaces(text.section(u',', 1, 1)));
     require(parity.has_value(), "the parity part is one ASCII letter of N, E, O, M, S");
     require(*parity == settings->parity, "the parity is the one its letter names");
     return 0;

@@ -6,6 +6,7 @@
 #include "fuzzsupport.h"
 #include "profiledocument.h"
 #include "runtimeerror.h"
+#include "text.h"
 
 #include <QByteArray>
 #include <string>
@@ -14,18 +15,8 @@
 
 namespace {
 
-QString trimmedBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && (text.at(first) == u' ' || text.at(first) == u'\t'))
-        ++first;
-    while (last > first && (text.at(last - 1) == u' ' || text.at(last - 1) == u'\t'))
-        --last;
-    return text.mid(first, last - first);
-}
-
 bool sameName(const QString& a, const QString& b) {
-    return trimmedBlanks(a).compare(trimmedBlanks(b), Qt::CaseInsensitive) == 0;
+    return trimBlanks(a).compare(trimBlanks(b), Qt::CaseInsensitive) == 0;
 }
 
 // The file's code units, laid out as the old file's encoding lays them out:
