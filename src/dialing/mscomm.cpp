@@ -15,6 +15,9 @@
 namespace {
 
 constexpr std::chrono::milliseconds kWriteTimeout{2000};
+// A modem that floods the line while nothing takes its text (a message box is
+// up) must not fill memory; a bounded buffer also keeps the count in 16 bits.
+constexpr qint64 kReadBufferSize = 16384;
 
 // Software modems and virtual serial ports live on pseudo-terminals, whose
 // driver keeps 8 data bits and no parity whatever it is told.
@@ -39,6 +42,7 @@ void hangUpOnLastClose(int fd) {
 } // namespace
 
 MSComm::MSComm(QObject* parent) : QObject(parent), m_port(this) {
+    m_port.setReadBufferSize(kReadBufferSize);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::onError);
 }
 

@@ -32,6 +32,7 @@ public:
     PtyMaster& operator=(const PtyMaster&) = delete;
 
     QString slave() const { return m_slave; }
+    int fd() const { return m_fd; }
     void close() {
         if (m_fd >= 0)
             ::close(m_fd);
@@ -115,6 +116,21 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(comm.inBufferCount() > 0, 5000);
         comm.setInBufferCount(0);
         QCOMPARE(int(comm.inBufferCount()), 0);
+    }
+
+    // A flood while nothing takes the text stays within a bounded buffer.
+    void floodWaitsInABoundedBuffer() {
+        MSComm comm;
+        comm.setCommPort(4);
+        comm.setPortOpen(true);
+        const QByteArray noise(4096, 'x');
+        for (int sent = 0, round = 0; sent < 256 * 1024 && round < 2000; ++round) {
+            sent += int(std::max<ssize_t>(0, ::write(m_modem->fd(), noise.data(), noise.size())));
+            QCoreApplication::processEvents();
+        }
+        qint16 count = 0;
+        QCOMPARE(errorOf([&] { count = comm.inBufferCount(); }), 0);
+        QVERIFY2(count > 0 && count <= 16384, qPrintable(QString::number(count)));
     }
 
     void refusedValues_data() {
