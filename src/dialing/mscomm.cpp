@@ -173,7 +173,12 @@ void MSComm::sendPending() {
     if (m_pending.isEmpty())
         return;
     const QByteArray bytes = std::exchange(m_pending, QByteArray());
-    if (m_port.write(bytes) != bytes.size() ||
+    const bool queued = m_port.write(bytes) == bytes.size();
+    // Written straight away: waiting for it would first try to read, and with
+    // the read buffer full of a flood's text that fails at once, leaving the
+    // hang-up unsent. Only a line that takes nothing now is waited for.
+    m_port.flush();
+    if (!queued ||
         (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(kWriteTimeout.count()))))
         throw RunTimeError(DeviceIoError,
                            QStringLiteral("%1: %2.").arg(m_device, m_port.errorString()));

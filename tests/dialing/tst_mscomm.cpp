@@ -131,6 +131,9 @@ private Q_SLOTS:
         qint16 count = 0;
         QCOMPARE(errorOf([&] { count = comm.inBufferCount(); }), 0);
         QVERIFY2(count > 0 && count <= 16384, qPrintable(QString::number(count)));
+        // The hang-up still goes out with the buffer full.
+        QCOMPARE(errorOf([&] { comm.setOutput(QStringLiteral("ATH\r")); }), 0);
+        QVERIFY(m_modem->receive("ATH\r").endsWith("ATH\r"));
     }
 
     void refusedValues_data() {
