@@ -3,16 +3,20 @@
 
 namespace {
 
-// "NO DIAL TONE": no result code is longer, so a longer line is no code.
-constexpr qsizetype kLongestCode = 12;
-// Codes hold single spaces; a run of more blanks rules a line out.
-constexpr qsizetype kMostBlanksInside = 2;
-
 bool isLineEnd(QChar ch) {
     return ch == u'\r' || ch == u'\n';
 }
 
-bool isOneOf(const QString& line, std::initializer_list<const char*> codes) {
+// As a case-insensitive search compares: ASCII directly, the rest folded (the
+// Kelvin sign counts as a "k").
+char16_t folded(QChar ch) {
+    const char16_t unit = ch.unicode();
+    if (unit < 0x80)
+        return unit >= u'A' && unit <= u'Z' ? char16_t(unit + 32) : unit;
+    return ch.toCaseFolded().unicode();
+}
+
+bool isOneOf(QStringView line, std::initializer_list<const char*> codes) {
     for (const char* code : codes) {
         if (line.compare(QLatin1String(code), Qt::CaseInsensitive) == 0)
             return true;
@@ -48,15 +52,20 @@ QString AnswerScanner::echoHeld(const QString& text) {
     return {};
 }
 
+// One look at each character, nothing allocated: a flood costs what it sends.
 void AnswerScanner::search(const QString& text) {
-    if (!m_foundOk) {
-        const QString seam = QString(m_last) + text.front();
-        m_foundOk = (!m_last.isNull() && seam.contains(QLatin1String("OK"), Qt::CaseInsensitive)) ||
-                    text.contains(QLatin1String("OK"), Qt::CaseInsensitive);
-    }
-    m_last = text.back();
-    for (const QChar ch : text)
+    for (const QChar ch : text) {
+        seekOk(ch);
         takeCharacter(ch);
+    }
+}
+
+void AnswerScanner::seekOk(QChar ch) {
+    if (m_foundOk)
+        return;
+    const char16_t unit = folded(ch);
+    m_foundOk = m_lastWasO && unit == u'k';
+    m_lastWasO = unit == u'o';
 }
 
 void AnswerScanner::takeCharacter(QChar ch) {
@@ -66,35 +75,33 @@ void AnswerScanner::takeCharacter(QChar ch) {
     }
     if (ch.isSpace()) {
         // Leading blanks are trimmed; trailing ones wait to see if text follows.
-        if (m_lineHasText && ++m_pendingBlanks <= kMostBlanksInside)
-            m_pendingBlankText += ch;
+        if (m_lineHasText && m_pendingBlanks++ < kMostBlanksInside)
+            m_blanks[std::size_t(m_pendingBlanks - 1)] = ch;
         return;
     }
     m_lineHasText = true;
-    if (m_pendingBlanks > kMostBlanksInside)
+    const qsizetype blanks = std::exchange(m_pendingBlanks, 0);
+    if (blanks > kMostBlanksInside || m_lineLength + blanks + 1 > kLongestCode)
         m_lineTooLong = true;
     if (m_lineTooLong)
         return;
-    m_line += std::exchange(m_pendingBlankText, QString()) + ch;
-    m_pendingBlanks = 0;
-    if (m_line.size() > kLongestCode) {
-        m_lineTooLong = true;
-        m_line.clear();
-    }
+    for (qsizetype i = 0; i < blanks; ++i)
+        m_line[std::size_t(m_lineLength++)] = m_blanks[std::size_t(i)];
+    m_line[std::size_t(m_lineLength++)] = ch;
 }
 
 void AnswerScanner::endLine() {
     if (m_lineHasText)
         m_completeLine = true;
     if (m_lineHasText && !m_lineTooLong) {
-        if (!m_failure && isOneOf(m_line, {"ERROR", "NO CARRIER", "NO DIALTONE", "NO DIAL TONE",
-                                           "BUSY", "NO ANSWER"}))
-            m_failure = m_line;
-        if (isOneOf(m_line, {"OK", "ERROR"}))
+        const QStringView line(m_line.data(), m_lineLength);
+        if (!m_failure && isOneOf(line, {"ERROR", "NO CARRIER", "NO DIALTONE", "NO DIAL TONE",
+                                         "BUSY", "NO ANSWER"}))
+            m_failure = line.toString();
+        if (isOneOf(line, {"OK", "ERROR"}))
             m_finalResult = true;
     }
-    m_line.clear();
-    m_pendingBlankText.clear();
+    m_lineLength = 0;
     m_pendingBlanks = 0;
     m_lineHasText = false;
     m_lineTooLong = false;

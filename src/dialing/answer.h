@@ -4,6 +4,7 @@
 // and only a bounded tail (the unfinished line) is kept.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <QString>
 
@@ -26,19 +27,28 @@ public:
     // Any complete line with text in it.
     bool hasCompleteLine() const { return m_completeLine; }
 
+    // "NO DIAL TONE": no result code is longer, so a longer line is no code.
+    static constexpr qsizetype kLongestCode = 12;
+    // Codes hold single spaces; a run of more blanks rules a line out.
+    static constexpr qsizetype kMostBlanksInside = 2;
+
 private:
     QString echoHeld(const QString& text);
     void search(const QString& text);
+    void seekOk(QChar ch);
     void takeCharacter(QChar ch);
     void endLine();
 
     QString m_echo;
     qsizetype m_echoMatched = 0; // leading characters of the answer that match the echo
     bool m_echoOver = false;
-    QChar m_last;   // the character before the next arrival, for an "OK" split between two
-    QString m_line; // the unfinished line without its leading blanks, while it could be a code
-    qsizetype m_pendingBlanks = 0; // blanks after m_line, not yet known to be inside it
-    QString m_pendingBlankText;
+    bool m_lastWasO = false; // for an "OK" split between two arrivals
+    // The unfinished line without its leading blanks, while it could be a code,
+    // and the blanks after it, not yet known to be inside it.
+    std::array<QChar, kLongestCode> m_line{};
+    qsizetype m_lineLength = 0;
+    std::array<QChar, kMostBlanksInside> m_blanks{};
+    qsizetype m_pendingBlanks = 0;
     bool m_lineHasText = false;
     bool m_lineTooLong = false;
     bool m_foundOk = false;
