@@ -167,6 +167,7 @@ private Q_SLOTS:
         run->start({QStringLiteral("#5551234#")});
         QVERIFY(run->waitForMessage(QStringLiteral(
             "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("port-unavailable.png"));
         QCOMPARE(run->dismissAndWait(), 3);
         QVERIFY2(run->stderrText().contains(
                      QLatin1String("cvdialer: COM2 (/dev/cvdialer-no-such-port): ")),
@@ -199,7 +200,6 @@ private Q_SLOTS:
         second->start({QStringLiteral("#5559999#")});
         QVERIFY(second->waitForMessage(QStringLiteral(
             "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
-        screenshot(QStringLiteral("CVDialer"), QStringLiteral("port-unavailable.png"));
         QCOMPARE(second->dismissAndWait(), 3);
         QVERIFY2(second->stderrText().contains(
                      QLatin1String("ya hay una llamada en curso en este puerto (cvdialer, PID ")),
