@@ -2,7 +2,8 @@
 # shellcheck shell=bash
 # Sourced by scripts/demo, scripts/bench and scripts/signals: starts fakemodem
 # on a fresh pseudo-terminal and writes a throw-away profile whose COM2 is that
-# terminal. The programs come from $BUILD_DIR (default build).
+# terminal, and helps a script run the dialer under Xvfb. The programs come
+# from $BUILD_DIR (default build).
 #
 #   start_simulated_modem DELAY_MS [EXTRA_PROFILE_LINES [FAKEMODEM_OPTION...]]
 #
@@ -11,6 +12,37 @@
 # $work/modem.log and captures what it receives in $work/received.bin.
 
 build_dir=${BUILD_DIR:-build}
+
+# Re-runs the calling script under a private Xvfb, and makes sure the build it
+# measures exists: scripts/setup builds the default one; another must be built.
+#
+#   run_under_display_with_build "$@"
+run_under_display_with_build() {
+    local name
+    name=$(basename "$0")
+    if [ -z "${DISPLAY:-}" ]; then
+        [ "$build_dir" != build ] || scripts/setup >/dev/null
+        exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$@"
+    fi
+    if [ ! -x "$build_dir/cvdialer" ] || [ ! -x "$build_dir/fakemodem" ]; then
+        [ "$build_dir" = build ] || { echo "$name: $build_dir is not built" >&2; exit 2; }
+        scripts/setup >/dev/null
+    fi
+}
+
+# Waits until file holds text; says so on stderr and fails after SECONDS (60).
+#
+#   wait_for FILE TEXT [SECONDS]
+wait_for() {
+    local give_up=$(($(date +%s) + ${3:-60}))
+    until grep -q "$2" "$1" 2>/dev/null; do
+        if [ "$(date +%s)" -gt "$give_up" ]; then
+            echo "$(basename "$0"): gave up waiting for '$2' in $1" >&2
+            return 1
+        fi
+        sleep 0.05
+    done
+}
 
 start_simulated_modem() {
     local delay=$1 extra=${2:-}

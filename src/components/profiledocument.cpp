@@ -49,12 +49,12 @@ ProfileDocument::ProfileDocument(QByteArray bytes) : m_bytes(std::move(bytes)) {
     const qsizetype unit = ProfileText::unitSize(m_encoding);
     m_contentEnd = m_bytes.size() - (m_bytes.size() - m_bomSize) % unit;
     m_eol = encoded(QStringLiteral("\n")).value_or(QByteArray("\n"));
-    splitLines(detected.bomSize);
+    splitLines();
     for (Line& line : m_lines)
         classify(line);
 }
 
-void ProfileDocument::splitLines(qsizetype from) {
+void ProfileDocument::splitLines() {
     const auto add = [this](qsizetype begin, qsizetype textEnd, qsizetype end) {
         Line line;
         line.begin = begin;
@@ -65,8 +65,8 @@ void ProfileDocument::splitLines(qsizetype from) {
     const qsizetype unit = ProfileText::unitSize(m_encoding);
     const qsizetype size = m_contentEnd;
     bool eolKnown = false;
-    qsizetype lineBegin = from;
-    for (qsizetype at = from; at + unit <= size;) {
+    qsizetype lineBegin = m_bomSize;
+    for (qsizetype at = m_bomSize; at + unit <= size;) {
         const char16_t ch = ProfileText::unitAt(m_bytes, at, m_encoding);
         if (ch != u'\r' && ch != u'\n') {
             at += unit;

@@ -53,7 +53,7 @@ private:
         qsizetype insertAfter = -1; // the section's last key line, or its header
     };
 
-    void splitLines(qsizetype from);
+    void splitLines();
     void classify(Line& line) const;
     void locateValue(Line& line) const;
     Place locate(const QString& section, const QString& key) const;

@@ -130,8 +130,7 @@ void MSComm::openDevice() {
     try {
         applySettings();
     } catch (const RunTimeError&) {
-        m_openFailure =
-            describeOpenFailure(m_commPort, m_device, m_port.error(), m_port.errorString());
+        recordOpenFailure();
         m_port.close();
         throw;
     }
@@ -143,14 +142,17 @@ void MSComm::openDevice() {
     try {
         sendPending();
     } catch (const RunTimeError&) {
-        m_openFailure =
-            describeOpenFailure(m_commPort, m_device, m_port.error(), m_port.errorString());
+        recordOpenFailure();
         throw;
     }
 }
 
-void MSComm::failOpen() {
+void MSComm::recordOpenFailure() {
     m_openFailure = describeOpenFailure(m_commPort, m_device, m_port.error(), m_port.errorString());
+}
+
+void MSComm::failOpen() {
+    recordOpenFailure();
     throw openError(m_device, m_port);
 }
 

@@ -40,6 +40,8 @@ private:
     void applySettings();
     bool applyFraming();
     void sendPending();
+    // Why the open failed, for the log and the operator's box.
+    void recordOpenFailure();
     [[noreturn]] void failOpen();
     void onError(QSerialPort::SerialPortError error);
 

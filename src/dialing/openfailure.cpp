@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "openfailure.h"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <grp.h>
@@ -22,37 +23,38 @@ const QStringList kSerialLockFolders = {
 
 namespace {
 
-ErrorNumber numberFor(QSerialPort::SerialPortError error) {
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return DeviceUnavailable;
-    case QSerialPort::PermissionError:
-        return PortInUse;
-    case QSerialPort::OpenError:
-        return PortAlreadyOpen;
-    default:
-        return PortConfigurationFailed;
+// How each way a port fails to open is numbered for the operator, and said in
+// Spanish: the box's details are read by the operator, the system's own words
+// follow for whoever looks them up.
+struct OpenErrorKind {
+    QSerialPort::SerialPortError error;
+    ErrorNumber number;
+    const char* summary;
+};
+constexpr std::array<OpenErrorKind, 3> kOpenErrors{{
+    {QSerialPort::DeviceNotFoundError, DeviceUnavailable, "El dispositivo no existe"},
+    {QSerialPort::PermissionError, PortInUse, "Permiso denegado"},
+    {QSerialPort::OpenError, PortAlreadyOpen, "El puerto ya está abierto"},
+}};
+
+const OpenErrorKind* kindOf(QSerialPort::SerialPortError error) {
+    for (const OpenErrorKind& kind : kOpenErrors) {
+        if (kind.error == error)
+            return &kind;
     }
+    return nullptr;
 }
 
-// The operator reads this in the box's details: say it in Spanish, and keep
-// the system's own words after it for whoever looks it up.
+ErrorNumber numberFor(QSerialPort::SerialPortError error) {
+    const OpenErrorKind* kind = kindOf(error);
+    return kind ? kind->number : PortConfigurationFailed;
+}
+
 QString inSpanish(QSerialPort::SerialPortError error, const QString& reason) {
-    QString summary;
-    switch (error) {
-    case QSerialPort::PermissionError:
-        summary = QStringLiteral("Permiso denegado");
-        break;
-    case QSerialPort::DeviceNotFoundError:
-        summary = QStringLiteral("El dispositivo no existe");
-        break;
-    case QSerialPort::OpenError:
-        summary = QStringLiteral("El puerto ya está abierto");
-        break;
-    default:
+    const OpenErrorKind* kind = kindOf(error);
+    if (!kind)
         return reason;
-    }
-    return summary + QStringLiteral(" (") + reason + QLatin1Char(')');
+    return QString::fromUtf8(kind->summary) + QStringLiteral(" (") + reason + QLatin1Char(')');
 }
 
 bool deniedToUs(const QString& device) {
