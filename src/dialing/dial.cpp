@@ -6,7 +6,7 @@
 #include "dialwait.h"
 #include "platform.h"
 #include "portnumber.h"
-#include "serialline.h"
+#include "commcontrol.h"
 
 namespace ModDialer {
 

@@ -5,7 +5,7 @@
 #include "dial.h"
 #include "inifile.h"
 #include "platform.h"
-#include "serialline.h"
+#include "commcontrol.h"
 #include "text.h"
 
 namespace ModDialer {

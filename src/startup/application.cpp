@@ -4,7 +4,7 @@
 #include "frmdialer.h"
 #include "platform.h"
 #include "qtplatform.h"
-#include "serialline.h"
+#include "commcontrol.h"
 #include "startup.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 
 #include "platform.h"
 #include "runtimeerror.h"
-#include "serialline.h"
+#include "commcontrol.h"
 
 #include <deque>
 #include <functional>

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// The serial-line control as the dial routine drives it, and the way it is
-// reached: through the settings window's single instance, which carries it.
+// The serial-line control as the dial routine drives it.
 #pragma once
 
-#include <functional>
 #include <QString>
 
 class SerialLine {
@@ -29,13 +27,3 @@ public:
     // Why the last open failed, for the log: "COM2 (/dev/ttyS1): <reason>".
     virtual QString openFailure() const = 0;
 };
-
-namespace ModDialer {
-
-// Returns the control; installed at start so that the first use creates and
-// loads the settings window, hidden. Tests install a fake.
-std::function<SerialLine&()>& serialLineProvider();
-
-SerialLine& MSComm1();
-
-} // namespace ModDialer

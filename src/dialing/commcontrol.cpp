@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-#include "serialline.h"
+#include "commcontrol.h"
 
 #include "runtimeerror.h"
 
