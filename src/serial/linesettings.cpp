@@ -64,5 +64,5 @@ std::optional<LineSettings> parseLineSettings(const QString& text) {
     const int dataBits = data.toInt();
     if (dataBits < 5 || dataBits > 8)
         return std::nullopt;
-    return LineSettings{baudRate, *parity, QSerialPort::DataBits(dataBits), *stop};
+    return LineSettings{baudRate, *parity, QSerialPort::DataBits(dataBits), *stop, text};
 }

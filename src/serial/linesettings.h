@@ -11,6 +11,7 @@ struct LineSettings {
     QSerialPort::Parity parity = QSerialPort::NoParity;
     QSerialPort::DataBits dataBits = QSerialPort::Data8;
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    QString text = QStringLiteral("9600,N,8,1"); // as given, for notes
 };
 
 // Baud rate a positive integer, parity N/E/O/M/S, data bits 5 to 8, stop bits

@@ -1,58 +1,44 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// MSComm: the serial-line control on QSerialPort. Until a port is selected it
-// holds none: opening then opens nothing and what is sent waits, in order, for
-// the real open. The port is opened raw and exclusive, with DTR and RTS raised
-// and HUPCL set, so that the line drops however the process ends.
-// COM<n> is the device [PUERTOS] COM<n> names in the profile, else /dev/ttyS<n-1>.
+// MSComm: the serial-line control. Until a port is selected it holds none:
+// opening then opens nothing and what is sent waits, in order, for the real
+// open. COM<n> reaches its modem through the first of its targets that can be
+// had: a local device or a device server on the network (see porttargets.h).
 #pragma once
 
 #include "linesettings.h"
 #include "serialline.h"
+#include "transport.h"
 
+#include <memory>
 #include <QByteArray>
-#include <QObject>
-#include <QSerialPort>
 
-class MSComm : public QObject, public SerialLine {
-    Q_OBJECT
+class MSComm : public SerialLine {
 public:
-    explicit MSComm(QObject* parent = nullptr);
-
     void setPortOpen(bool open) override;
     bool portOpen() const override { return m_portOpen; }
     void setOutput(const QString& text) override;
     void setCommPort(qint16 port) override;
     qint16 commPort() const { return m_commPort; }
     void setSettings(const QString& settings) override;
-    QString settings() const { return m_settingsText; }
+    QString settings() const { return m_settings.text; }
     void setInBufferCount(qint16 count) override;
     qint16 inBufferCount() const override;
     QString input() override;
-    bool lineLost() const override { return m_lost; }
+    bool lineLost() const override { return m_line && m_line->lost(); }
     QString openFailure() const override { return m_openFailure; }
 
-    // The device COM<port> stands for.
-    static QString deviceFor(qint16 port);
-
 private:
-    void openDevice();
-    void closeDevice();
-    void applySettings();
-    bool applyFraming();
+    void openLine();
+    // Opens one target and sends what waits; the open line, or none and why.
+    std::unique_ptr<Transport> tryTarget(const QString& target, QStringList& why);
+    void closeLine();
     void sendPending();
-    // Why the open failed, for the log and the operator's box.
-    void recordOpenFailure();
-    [[noreturn]] void failOpen();
-    void onError(QSerialPort::SerialPortError error);
+    Transport& line() const;
 
-    QSerialPort m_port;
+    std::unique_ptr<Transport> m_line;
     qint16 m_commPort = 0; // 0: no port selected yet
-    QString m_settingsText = QStringLiteral("9600,N,8,1");
     LineSettings m_settings;
     bool m_portOpen = false;
-    bool m_lost = false;
-    bool m_framingNoted = false;
-    QString m_device;
     QByteArray m_pending;
     QString m_openFailure;
 };

@@ -126,11 +126,9 @@ RunTimeError openError(const QString& device, const QSerialPort& port) {
                         QStringLiteral("%1: %2.").arg(device, port.errorString()));
 }
 
-QString describeOpenFailure(qint16 portNumber, const QString& device,
-                            QSerialPort::SerialPortError error, const QString& reason,
-                            const QStringList& lockFolders) {
-    const QString line =
-        QStringLiteral("COM%1 (%2): %3").arg(portNumber).arg(device, inSpanish(error, reason));
+QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                            const QString& reason, const QStringList& lockFolders) {
+    const QString line = inSpanish(error, reason);
     if (error != QSerialPort::PermissionError)
         return line;
     if (deniedToUs(device)) {

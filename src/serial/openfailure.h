@@ -14,9 +14,9 @@ extern const QStringList kSerialLockFolders;
 // The error for a port that would not open, keeping the system's reason.
 RunTimeError openError(const QString& device, const QSerialPort& port);
 
-// "COM2 (/dev/ttyS1): <system reason>", plus advice for the usual causes: the
-// operator outside the device's group, another program holding the port (named
-// when its lock file says who), and a lock file left by a process that is gone.
-QString describeOpenFailure(qint16 portNumber, const QString& device,
-                            QSerialPort::SerialPortError error, const QString& reason,
+// The system's reason, plus advice for the usual causes: the operator outside
+// the device's group, another program holding the port (named when its lock
+// file says who), and a lock file left by a process that is gone.
+QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                            const QString& reason,
                             const QStringList& lockFolders = kSerialLockFolders);

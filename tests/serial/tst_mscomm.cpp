@@ -2,6 +2,7 @@
 // The serial-line control on a real pseudo-terminal.
 #include "mscomm.h"
 #include "openfailure.h"
+#include "porttargets.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
 #include "support/profilehome.h"
@@ -233,7 +234,7 @@ private Q_SLOTS:
             process.waitForFinished();
         }
         const QString reason = describeOpenFailure(
-            4, QStringLiteral("/dev/cvdialer-test-port"), QSerialPort::PermissionError,
+            QStringLiteral("/dev/cvdialer-test-port"), QSerialPort::PermissionError,
             QStringLiteral("Permission denied"), {locks.path()});
         QVERIFY2(reason.contains(expected), qPrintable(reason));
         if (!alive && !holder.isEmpty())
@@ -241,8 +242,8 @@ private Q_SLOTS:
     }
 
     void deviceMapAndItsDefault() {
-        QCOMPARE(MSComm::deviceFor(4), m_modem->slave());
-        QCOMPARE(MSComm::deviceFor(3), QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(targetsFor(4), QStringList{m_modem->slave()});
+        QCOMPARE(targetsFor(3), QStringList{QStringLiteral("/dev/ttyS2")});
     }
 
     void missingDeviceIsUnavailable() {

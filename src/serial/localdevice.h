@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// A serial device on this workstation, on QSerialPort: opened raw and
+// exclusive, with DTR and RTS raised and HUPCL set, so that the line drops
+// however the process ends.
+#pragma once
+
+#include "runtimeerror.h"
+#include "transport.h"
+
+#include <QSerialPort>
+
+class LocalDevice : public Transport {
+public:
+    // label names the line in notes: "COM2 (/dev/ttyS1)".
+    LocalDevice(const QString& device, const QString& label);
+    ~LocalDevice() override;
+
+    void open(const LineSettings& settings) override;
+    QString failure() const override { return m_failure; }
+    void apply(const LineSettings& settings) override;
+    void send(const QByteArray& bytes) override;
+    qint64 available() override { return m_port.bytesAvailable(); }
+    QByteArray take() override { return m_port.readAll(); }
+    void purgeInput() override;
+    void close() override;
+    bool lost() const override { return m_lost; }
+
+private:
+    bool applyFraming(const LineSettings& settings);
+    [[noreturn]] void fail(const RunTimeError& error);
+
+    QSerialPort m_port;
+    QString m_device;
+    QString m_label;
+    QString m_failure;
+    bool m_lost = false;
+    bool m_framingNoted = false;
+};

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// A modem on a device server that speaks RFC 2217 (rfc2217://HOST:PORT): the
+// profile's line settings are applied on the server's port, DTR and RTS are
+// raised, and no Telnet byte reaches the modem or the collected answer.
+#pragma once
+
+#include "networkaddress.h"
+#include "rfc2217codec.h"
+#include "tcpline.h"
+#include "transport.h"
+
+class Rfc2217Port : public Transport {
+public:
+    // label names the line in notes: "COM2 (rfc2217://modems:7001)".
+    Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label);
+
+    void open(const LineSettings& settings) override;
+    QString failure() const override { return m_line.failure(); }
+    void apply(const LineSettings& settings) override;
+    void send(const QByteArray& bytes) override { m_line.send(m_codec.encode(bytes)); }
+    qint64 available() override;
+    QByteArray take() override;
+    void purgeInput() override;
+    void close() override { m_line.close(); }
+    bool lost() const override { return m_line.lost(); }
+
+private:
+    void negotiate(const LineSettings& settings);
+    void carryOnWithoutSettings(const LineSettings& settings);
+    // Decodes what the server sent, as far as the bounded buffer has room.
+    void pull();
+
+    NetworkAddress m_address;
+    QString m_label;
+    TcpLine m_line;
+    Rfc2217Codec m_codec;
+    QByteArray m_text;
+};

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// One way of reaching a modem: a device on this workstation, or a device
+// server on the network. The control sees nothing else of it.
+#pragma once
+
+#include "linesettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    // Opens the line with these settings, within a few seconds at most. A
+    // failure raises the operator's error; failure() then says why.
+    virtual void open(const LineSettings& settings) = 0;
+    virtual QString failure() const = 0;
+    // Applies new settings to the open line; refused settings raise 8015.
+    virtual void apply(const LineSettings& settings) = 0;
+    // Sends the bytes as they are, waiting a bounded time for them to leave.
+    virtual void send(const QByteArray& bytes) = 0;
+    // The modem's text received and not yet taken.
+    virtual qint64 available() = 0;
+    virtual QByteArray take() = 0;
+    // Drops the modem's text received and not yet taken, wherever it waits.
+    virtual void purgeInput() = 0;
+    // Lets what was sent leave (bounded), then closes.
+    virtual void close() = 0;
+    // The line broke while open: unplugged, hard error, the server gone.
+    virtual bool lost() const = 0;
+};
