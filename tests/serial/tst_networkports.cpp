@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// Network targets and pools, against small servers in the test itself: the
+// end-to-end tests check the same against ser2net.
+#include "mscomm.h"
+#include "networkaddress.h"
+#include "runtimeerror.h"
+#include "support/errorof.h"
+#include "support/profilehome.h"
+
+#include <memory>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+enum class Manner { Busy, Silent, Raw };
+
+// A device server on loopback that answers every connection in one manner.
+class TestServer {
+public:
+    explicit TestServer(Manner manner) {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this, manner] {
+            QTcpSocket* client = m_server.nextPendingConnection();
+            if (manner == Manner::Busy) {
+                client->write("Port already in use\r\n");
+                client->disconnectFromHost();
+            }
+            QObject::connect(client, &QIODevice::readyRead,
+                             [this, client] { m_received += client->readAll(); });
+        });
+    }
+    QString target(const char* scheme) const {
+        return QStringLiteral("%1://127.0.0.1:%2")
+            .arg(QLatin1String(scheme))
+            .arg(m_server.serverPort());
+    }
+    QByteArray received() const { return m_received; }
+
+private:
+    QTcpServer m_server;
+    QByteArray m_received;
+};
+
+// A loopback port nobody listens on.
+QString refusedTarget() {
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(closed.serverPort());
+}
+
+} // namespace
+
+class TestNetworkPorts : public QObject {
+    Q_OBJECT
+
+    ProfileHome m_home;
+
+    void mapPool(const QStringList& targets) {
+        QVERIFY(m_home.write("[PUERTOS]\nCOM2=" + targets.join(QLatin1Char(' ')).toUtf8() + '\n'));
+    }
+
+private Q_SLOTS:
+    void addresses_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host"); // empty: refused
+        QTest::addColumn<int>("port");
+        QTest::newRow("name") << "modems.lan:7001"
+                              << "modems.lan" << 7001;
+        QTest::newRow("IPv4") << "10.0.0.5:1"
+                              << "10.0.0.5" << 1;
+        QTest::newRow("IPv6 in brackets") << "[::1]:65535"
+                                          << "::1" << 65535;
+        QTest::newRow("IPv6 bare") << "::1:7001"
+                                   << "" << 0;
+        QTest::newRow("no port") << "modems"
+                                 << "" << 0;
+        QTest::newRow("port 0") << "modems:0"
+                                << "" << 0;
+        QTest::newRow("port too big") << "modems:65536"
+                                      << "" << 0;
+        QTest::newRow("signed port") << "modems:+7"
+                                     << "" << 0;
+        QTest::newRow("no host") << ":7001"
+                                 << "" << 0;
+        QTest::newRow("path after the port") << "modems:7001/x"
+                                             << "" << 0;
+    }
+    void addresses() {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        const auto address = parseNetworkAddress(text);
+        QCOMPARE(address.has_value(), !host.isEmpty());
+        if (address) {
+            QCOMPARE(address->host, host);
+            QCOMPARE(int(address->port), port);
+        }
+    }
+
+    // Every target that cannot be had says why, one line each, in order.
+    void noTargetCanBeHad() {
+        TestServer busy(Manner::Busy);
+        TestServer silent(Manner::Silent);
+        mapPool({refusedTarget(), busy.target("socket"), busy.target("rfc2217"),
+                 QStringLiteral("rfc2217://modems"), silent.target("rfc2217")});
+        MSComm comm;
+        comm.setCommPort(2);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(errorOf([&] { comm.setPortOpen(true); }) != 0);
+        QVERIFY(clock.elapsed() < 10000);
+        const QStringList why = comm.openFailure().split(QLatin1Char('\n'));
+        QCOMPARE(why.size(), 5);
+        QVERIFY2(why[0].startsWith(QStringLiteral("COM2 (rfc2217://127.0.0.1:")) &&
+                     why[0].endsWith(QLatin1String("(connection refused)")),
+                 qPrintable(why[0]));
+        QVERIFY2(why[1].endsWith(QLatin1String("Ocupado: Port already in use (busy)")),
+                 qPrintable(why[1]));
+        QVERIFY2(why[2].endsWith(QLatin1String("Ocupado: Port already in use (busy)")),
+                 qPrintable(why[2]));
+        QVERIFY2(why[3].contains(QLatin1String("no es un dispositivo")), qPrintable(why[3]));
+        QVERIFY2(why[4].endsWith(QLatin1String("(timed out)")), qPrintable(why[4]));
+        QVERIFY(!comm.portOpen());
+    }
+
+    // The first target that can be had is the line; what waited goes there only.
+    void poolTakesTheFirstTargetThatCanBeHad() {
+        TestServer busy(Manner::Busy);
+        TestServer raw(Manner::Raw);
+        mapPool({refusedTarget(), busy.target("socket"), raw.target("socket")});
+        MSComm comm;
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("ATH\r"));
+        comm.setCommPort(2);
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("\xff\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(raw.received(), QByteArray("ATH\r\xff\r"), 5000);
+        QVERIFY(!comm.lineLost());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkPorts)
+#include "tst_networkports.moc"
