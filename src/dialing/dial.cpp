@@ -2,11 +2,13 @@
 #include "dial.h"
 
 #include "cancelsignals.h"
+#include "commcontrol.h"
 #include "dialersettings.h"
 #include "dialwait.h"
 #include "platform.h"
 #include "portnumber.h"
-#include "commcontrol.h"
+
+#include <QStringList>
 
 namespace ModDialer {
 
@@ -27,8 +29,9 @@ void reportPortUnavailable(ErrorTrap& trap) {
                                             "otro puerto."),
                          Platform::vbOKOnly, QString(), why);
     });
-    if (!why.isEmpty())
-        Platform::Diagnostic(why);
+    // One line for each target of a pool that could not be had.
+    for (const QString& line : why.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        Platform::Diagnostic(line);
 }
 
 // Stops a dial that timed out before telling the operator, so the line is

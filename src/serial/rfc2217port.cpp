@@ -31,6 +31,8 @@ void Rfc2217Port::negotiate(const LineSettings& settings) {
     bool settingsSent = false;
     for (;;) {
         pull();
+        if (m_line.closed())
+            m_line.failBusy(std::exchange(m_text, QByteArray()));
         if (m_codec.comPort() == Rfc2217Codec::ComPort::Refused)
             return carryOnWithoutSettings(settings);
         if (m_codec.comPort() == Rfc2217Codec::ComPort::Accepted && !settingsSent) {
@@ -39,8 +41,6 @@ void Rfc2217Port::negotiate(const LineSettings& settings) {
         }
         if (settingsSent && m_codec.unanswered() == 0)
             return;
-        if (m_line.closed())
-            m_line.failBusy(std::exchange(m_text, QByteArray()));
         if (deadline.hasExpired())
             m_line.failTimedOut();
         m_line.waitForServer(deadline);

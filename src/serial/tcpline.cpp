@@ -104,10 +104,11 @@ void TcpLine::failIfClosedAtOnce() {
 void TcpLine::send(const QByteArray& bytes) {
     const bool queued = !closed() && m_socket.write(bytes) == bytes.size();
     m_socket.flush();
-    if (!queued ||
-        (m_socket.bytesToWrite() > 0 && !m_socket.waitForBytesWritten(int(kWriteTimeout.count()))))
-        throw RunTimeError(DeviceIoError,
-                           QStringLiteral("%1: %2.").arg(m_target, m_socket.errorString()));
+    if (!queued || (m_socket.bytesToWrite() > 0 &&
+                    !m_socket.waitForBytesWritten(int(kWriteTimeout.count())))) {
+        m_failure = QStringLiteral("Conexión perdida (%1)").arg(m_socket.errorString());
+        throw RunTimeError(DeviceIoError, QStringLiteral("%1: %2.").arg(m_target, m_failure));
+    }
 }
 
 void TcpLine::close() {

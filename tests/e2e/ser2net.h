@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// A real ser2net on loopback, serving simulated modems: each modem gets an
+// RFC 2217 port and a raw TCP port, on free port numbers. Started from a
+// generated configuration, stopped by its process id; no system service.
+#pragma once
+
+#include "harness.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace e2e {
+
+// A loopback port number nobody listens on now.
+inline quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+class Ser2net {
+public:
+    Ser2net(const QStringList& devices, const QString& dir) {
+        QString yaml;
+        for (const QString& device : devices) {
+            m_rfc2217.append(freePort());
+            m_raw.append(freePort());
+            yaml += connection(QStringLiteral("telnet(rfc2217),tcp"), m_rfc2217.last(), device);
+            yaml += connection(QStringLiteral("tcp"), m_raw.last(), device);
+        }
+        // Last, so that once it answers every port above takes connections.
+        m_probe = freePort();
+        yaml += QStringLiteral("connection: &probe\n  accepter: tcp,127.0.0.1,%1\n"
+                               "  connector: echo\n")
+                    .arg(m_probe);
+        QFile file(dir + QStringLiteral("/ser2net.yaml"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(yaml.toUtf8());
+        file.close();
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("ser2net"),
+                        {"-n", "-c", file.fileName(), "-P", dir + QStringLiteral("/ser2net.pid")});
+        m_ready = m_process.waitForStarted(10000) && listening();
+    }
+    ~Ser2net() { stop(); }
+    Ser2net(const Ser2net&) = delete;
+    Ser2net& operator=(const Ser2net&) = delete;
+
+    bool ready() const { return m_ready; }
+    QString rfc2217(int modem) const {
+        return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_rfc2217.at(modem));
+    }
+    QString raw(int modem) const {
+        return QStringLiteral("socket://127.0.0.1:%1").arg(m_raw.at(modem));
+    }
+    void stop() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    static QString connection(const QString& accepter, quint16 port, const QString& device) {
+        return QStringLiteral("connection: &c%1\n"
+                              "  accepter: %2,127.0.0.1,%1\n"
+                              "  connector: serialdev,%3,9600n81,local\n")
+            .arg(port)
+            .arg(accepter, device);
+    }
+    // Probed on a port of its own: connecting to a modem's port would hold the modem.
+    bool listening() {
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, m_probe);
+            if (probe.waitForConnected(1000))
+                return true;
+            m_process.waitForFinished(50);
+        }
+        return false;
+    }
+
+    QProcess m_process;
+    QList<quint16> m_rfc2217, m_raw;
+    quint16 m_probe = 0;
+    bool m_ready = false;
+};
+
+} // namespace e2e

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// build/cvdialer through a real ser2net to build/fakemodem: the modem hears
+// exactly what it would hear on a local port, and a bank of modems is shared.
+#include "fixture.h"
+#include "ser2net.h"
+
+using namespace e2e;
+
+namespace {
+const QString kDialled =
+    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
+const QString kUnavailable =
+    QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
+const QByteArray kDialledBytes("ATH\rATDT05551234;\r");
+} // namespace
+
+class TestNetworkEndToEnd : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Scratch> m_scratch;
+    std::vector<std::unique_ptr<Modem>> m_modems;
+    std::unique_ptr<Ser2net> m_server;
+
+    // Modems with these options, each in a folder of its own, behind ser2net.
+    void startBank(const QList<QStringList>& modemOptions) {
+        QStringList devices;
+        for (const QStringList& options : modemOptions) {
+            const QString dir = m_scratch->dir.filePath(QString::number(m_modems.size()));
+            QDir().mkpath(dir);
+            m_modems.push_back(std::make_unique<Modem>(options, dir));
+            devices.append(m_modems.back()->device());
+        }
+        m_server = std::make_unique<Ser2net>(devices, m_scratch->dir.path());
+        QVERIFY2(m_server->ready(), "ser2net did not start");
+    }
+    void profileFor(const QStringList& targets, const QString& settings = "9600,N,8,1") {
+        m_scratch->writeProfile(QStringLiteral("[PARAMETROS]\nANTEPONER=0\nCOMM=2\nSETTINGS=%1\n"
+                                               "[PUERTOS]\nCOM2=%2\n")
+                                    .arg(settings, targets.join(QLatin1Char(' '))));
+    }
+    std::unique_ptr<Dialer> dial() {
+        auto run = std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
+        run->start({QStringLiteral("#5551234#")});
+        return run;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (!haveDisplay())
+            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
+        if (QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty())
+            QSKIP("needs ser2net (scripts/setup installs it)");
+    }
+    void init() { m_scratch = std::make_unique<Scratch>(); }
+    void cleanup() {
+        m_server.reset();
+        m_modems.clear();
+        m_scratch.reset();
+    }
+
+    void dialThroughTheServer_data() {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("rfc2217://, the profile's speed") << true << "19200,N,8,1";
+        QTest::newRow("socket://, the server's speed") << false << "19200,N,8,1";
+    }
+    void dialThroughTheServer() {
+        QFETCH(bool, rfc2217);
+        QFETCH(QString, settings);
+        startBank({{}});
+        profileFor({rfc2217 ? m_server->rfc2217(0) : m_server->raw(0)}, settings);
+        auto run = dial();
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        Modem& modem = *m_modems[0];
+        QCOMPARE(modem.received(), kDialledBytes);
+        QCOMPARE(run->dismissAndWait(), 0);
+        QVERIFY(modem.waitReceived(kDialledBytes + "ATH\r"));
+        QCOMPARE(modem.received(), kDialledBytes + "ATH\r");
+        const QByteArray speed = rfc2217 ? "line: 19200 baud" : "line: 9600 baud";
+        QVERIFY2(modem.log().contains(speed), modem.log().constData());
+    }
+
+    // Two dials at once on a pool of two each get a modem; a third is told the
+    // port is unavailable, with why for each target. The first target refuses.
+    void poolSharesTheBank() {
+        startBank({{"--dial-silent"}, {"--dial-silent"}});
+        const QString refused = QStringLiteral("rfc2217://127.0.0.1:%1").arg(freePort());
+        profileFor({refused, m_server->rfc2217(0), m_server->rfc2217(1)});
+        auto first = dial();
+        auto second = dial();
+        QVERIFY(m_modems[0]->waitReceived("ATDT05551234;\r"));
+        QVERIFY(m_modems[1]->waitReceived("ATDT05551234;\r"));
+        auto third = dial();
+        QVERIFY2(third->waitForMessage(kUnavailable), qPrintable(third->stderrText()));
+        QCOMPARE(third->dismissAndWait(), 3);
+        const QString why = third->stderrText();
+        QVERIFY2(why.contains(QStringLiteral("COM2 (%1): ").arg(refused)) &&
+                     why.contains(QLatin1String("(connection refused)")) &&
+                     why.count(QLatin1String("Port already in use (busy)")) == 2,
+                 qPrintable(why));
+        for (Dialer* run : {first.get(), second.get()}) {
+            run->signal(SIGTERM);
+            QCOMPARE(run->waitForExit(), 6);
+        }
+        for (const auto& modem : m_modems) {
+            QVERIFY(modem->waitReceived(kDialledBytes + "\rATH\r"));
+            QCOMPARE(modem->received(), kDialledBytes + "\rATH\r");
+        }
+    }
+
+    // The server going away while the dialer waits is the line lost.
+    void serverStoppedDuringTheWait() {
+        startBank({{"--dial-silent"}});
+        profileFor({m_server->rfc2217(0)});
+        auto run = dial();
+        QVERIFY(m_modems[0]->waitReceived("ATDT05551234;\r"));
+        m_server->stop();
+        QVERIFY2(run->waitForMessage(QStringLiteral("Se perdió la conexión con el módem.")),
+                 qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 3);
+    }
+};
+
+QTEST_MAIN(TestNetworkEndToEnd)
+#include "tst_network_e2e.moc"
