@@ -63,6 +63,8 @@ set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/RepairDbgsym.cmake)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, sound-theme-freedesktop")
+# A bank of modems on the LAN is served by a device server such as ser2net.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ser2net")
 # Only the program and its files; the simulated modem stays out.
 set(CPACK_COMPONENTS_ALL Unspecified)
 include(CPack)

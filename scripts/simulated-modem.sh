@@ -2,8 +2,8 @@
 # shellcheck shell=bash
 # Sourced by scripts/demo, scripts/bench and scripts/signals: starts fakemodem
 # on a fresh pseudo-terminal and writes a throw-away profile whose COM2 is that
-# terminal, and helps a script run the dialer under Xvfb. The programs come
-# from $BUILD_DIR (default build).
+# terminal (or, through ser2net, a network port serving it), and helps a script
+# run the dialer under Xvfb. The programs come from $BUILD_DIR (default build).
 #
 #   start_simulated_modem DELAY_MS [EXTRA_PROFILE_LINES [FAKEMODEM_OPTION...]]
 #
@@ -48,7 +48,7 @@ start_simulated_modem() {
     local delay=$1 extra=${2:-}
     shift $(($# < 2 ? $# : 2))
     work=$(mktemp -d)
-    modem_pid=
+    modem_pid= server_pid=
     trap stop_simulated_modem EXIT
     "$build_dir/fakemodem" --delay "$delay" --capture "$work/received.bin" \
         --log "$work/modem.log" "$@" >"$work/device" &
@@ -63,7 +63,45 @@ start_simulated_modem() {
         "$device" "$extra" >"$XDG_CONFIG_HOME/CVDIALER.INI"
 }
 
+# A loopback port nobody listens on now.
+free_port() {
+    local port
+    for _ in $(seq 50); do
+        port=$((20000 + RANDOM % 40000))
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+    done
+    return 1
+}
+
+# Serves the simulated modem through a real ser2net on loopback and points COM2
+# at it. Sets server_pid and target; ser2net logs to $work/ser2net.log.
+#
+#   serve_modem_over_network rfc2217|socket
+serve_modem_over_network() {
+    local accepter=tcp port probe
+    [ "$1" = socket ] || accepter='telnet(rfc2217),tcp'
+    port=$(free_port) probe=$(free_port)
+    # The echo port is only there to tell when ser2net is up: probing the
+    # modem's own port would hold the modem.
+    printf '%s\n' "connection: &modem" "  accepter: $accepter,127.0.0.1,$port" \
+        "  connector: serialdev,$device,9600n81,local" "connection: &probe" \
+        "  accepter: tcp,127.0.0.1,$probe" "  connector: echo" >"$work/ser2net.yaml"
+    ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" 2>>"$work/ser2net.log" &
+    server_pid=$!
+    for _ in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$probe") 2>/dev/null && break
+        sleep 0.05
+    done
+    target="$1://127.0.0.1:$port"
+    sed -i "s|^COM2=.*|COM2=$target|" "$XDG_CONFIG_HOME/CVDIALER.INI"
+}
+
 stop_simulated_modem() {
+    if [ -n "${server_pid:-}" ]; then
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
+    server_pid=
     if [ -n "$modem_pid" ]; then
         kill "$modem_pid" 2>/dev/null || true
         wait "$modem_pid" 2>/dev/null || true
