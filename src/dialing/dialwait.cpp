@@ -2,10 +2,10 @@
 #include "dialwait.h"
 
 #include "answer.h"
+#include "commcontrol.h"
 #include "dial.h"
 #include "inifile.h"
 #include "platform.h"
-#include "commcontrol.h"
 #include "text.h"
 
 namespace ModDialer {
@@ -43,7 +43,9 @@ bool pass(AnswerScanner& scanner, milliseconds maxWait, ErrorTrap& trap) {
     trap([&] { lost = MSComm1().lineLost(); });
     if (lost)
         return true;
-    bool arrived = true; // a count that cannot be read counts as text waiting
+    // A count that cannot be read counts as text waiting: taking the text then
+    // fails on its own or gets what came, while guessing "none" could miss an OK.
+    bool arrived = true;
     trap([&] { arrived = MSComm1().inBufferCount() != 0; });
     if (arrived)
         trap([&] { scanner.add(MSComm1().input()); });
@@ -147,7 +149,9 @@ WaitEnd waitForAnswer(const QString& dialCommand, const QString& number,
         // Checked before "OK": a cancel in the same pass still stops the call.
         if (takeCancel())
             return {WaitEnd::Cancelled, {}};
-        bool found = true; // a search that fails counts as found
+        // A search that fails counts as found: the operator is told to pick up
+        // and listens, rather than a modem that dialled being left off-hook unheard.
+        bool found = true;
         trap([&] { found = scanner.foundOk(); });
         if (found) {
             wait.closeProgress();

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // Trap and pass over: a step that fails is abandoned and the routine goes on
-// with the next one. The last error is kept as the error record.
+// with the next one. The last error is kept as the error record. The operator
+// is not told, but the log is, so that it shows why a step was skipped.
 #pragma once
 
+#include "platform.h"
 #include "runtimeerror.h"
 
 #include <optional>
@@ -17,6 +19,9 @@ public:
             return true;
         } catch (const RunTimeError& error) {
             m_record = error;
+            Platform::Diagnostic(QStringLiteral("paso omitido, error %1: %2")
+                                     .arg(error.number())
+                                     .arg(error.description()));
             return false;
         }
     }

@@ -6,6 +6,7 @@
 #include "support/errorof.h"
 #include "support/fakeplatform.h"
 #include "support/profilehome.h"
+#include "support/stderrcapture.h"
 
 #include <memory>
 #include <QFile>
@@ -193,8 +194,16 @@ private Q_SLOTS:
         writeProfile("[MODEM]\nESPERA=2\n");
         answerEverything();
         m_fake->script.failOn = {failOn};
+        StderrCapture log;
         QCOMPARE(dial(QStringLiteral("1")), status);
         QVERIFY2(inOrder(m_fake->actions(), then), qPrintable(m_fake->actions().join(" / ")));
+        // Passed over, not hidden: the log says which error was skipped.
+        const QRegularExpression line(QStringLiteral("cvdialer: paso omitido, error %1: .*fallo de "
+                                                     "prueba en %2\n")
+                                          .arg(int(DeviceIoError))
+                                          .arg(failOn.section(QLatin1Char('#'), 0, 0)));
+        const QString logged = log.text();
+        QVERIFY2(line.match(logged).hasMatch(), qPrintable(logged));
     }
 
     void cancelStopsTheDialHangsUpAndTellsNobody_data() {
