@@ -75,7 +75,7 @@ int dialAndWait(const QString& dialCommand, const QString& number, ErrorTrap& tr
         return Platform::ExitCancelled;
     trap([] { MSComm1().setInBufferCount(0); });
     trap([&] { MSComm1().setOutput(dialCommand); });
-    std::optional<std::chrono::seconds> limit = std::chrono::seconds(60);
+    std::optional<std::chrono::seconds> limit = kDefaultTimeLimit;
     trap([&] { limit = dialTimeLimit(); });
     return concludeWait(waitForAnswer(dialCommand, number, limit, trap), limit, trap);
 }

@@ -6,6 +6,7 @@
 #include "dial.h"
 #include "inifile.h"
 #include "platform.h"
+#include "profilefile.h"
 #include "text.h"
 
 namespace ModDialer {
@@ -18,7 +19,6 @@ using std::chrono::milliseconds;
 constexpr std::chrono::seconds kHangUpSettle{2};
 constexpr std::chrono::seconds kAbortAnswer{1};
 constexpr milliseconds kProgressDelay{500};
-constexpr std::chrono::seconds kDefaultTimeLimit{60};
 // Sleeps this long at most when nothing else bounds the wait; any event wakes it.
 constexpr milliseconds kLongestSleep{3600s};
 
@@ -113,9 +113,8 @@ private:
 } // namespace
 
 std::optional<std::chrono::seconds> dialTimeLimit() {
-    const QString text = trimSpaces(
-        IniFile::instance().ReadValue(QStringLiteral("CVDIALER.INI"), QStringLiteral("MODEM"),
-                                      QStringLiteral("ESPERA"), QString()));
+    const QString text = trimSpaces(IniFile::instance().ReadValue(
+        kProfileFile, QStringLiteral("MODEM"), QStringLiteral("ESPERA"), QString()));
     bool ok = false;
     const uint seconds = text.toUInt(&ok);
     if (!text.isEmpty() && !ok)

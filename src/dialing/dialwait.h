@@ -16,7 +16,9 @@ struct WaitEnd {
     QString failureLine; // the modem's failure result code, for Failed
 };
 
-// [MODEM] ESPERA in seconds, default 60; none for 0.
+inline constexpr std::chrono::seconds kDefaultTimeLimit{60};
+
+// [MODEM] ESPERA in seconds, default kDefaultTimeLimit; none for 0.
 std::optional<std::chrono::seconds> dialTimeLimit();
 
 // The modem's answer to the first hang-up must not be taken for the end of

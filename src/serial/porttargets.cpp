@@ -3,6 +3,7 @@
 
 #include "inifile.h"
 #include "localdevice.h"
+#include "profilefile.h"
 #include "rawtcpport.h"
 #include "rfc2217port.h"
 
@@ -17,7 +18,7 @@ const QString kSocketScheme = QStringLiteral("socket://");
 
 QStringList targetsFor(qint16 port) {
     const QString named =
-        IniFile::instance().ReadValue(QStringLiteral("CVDIALER.INI"), QStringLiteral("PUERTOS"),
+        IniFile::instance().ReadValue(ModDialer::kProfileFile, QStringLiteral("PUERTOS"),
                                       QStringLiteral("COM%1").arg(port), QString());
     static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
     const QStringList targets = named.split(blanks, Qt::SkipEmptyParts);

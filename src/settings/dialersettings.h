@@ -3,6 +3,8 @@
 // two reads write DialerSettings; saving writes the profile and leaves it alone.
 #pragma once
 
+#include "profilefile.h"
+
 #include <QString>
 
 namespace ModDialer {
@@ -15,7 +17,6 @@ struct DialerSettingsRecord {
 
 extern DialerSettingsRecord DialerSettings;
 
-inline const QString kProfileFile = QStringLiteral("CVDIALER.INI");
 inline const QString kSection = QStringLiteral("PARAMETROS");
 inline const QString kKeyAnteponer = QStringLiteral("ANTEPONER");
 inline const QString kKeyComm = QStringLiteral("COMM");

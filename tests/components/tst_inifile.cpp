@@ -2,6 +2,7 @@
 // The profile file against real files: the Windows read rules, writes that keep
 // every other byte, encodings, and failures that leave the old file whole.
 #include "inifile.h"
+#include "profilefile.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
 #include "support/profilehome.h"
@@ -16,7 +17,7 @@
 #include <unistd.h>
 
 namespace {
-const QString kName = QStringLiteral("CVDIALER.INI");
+const QString kName = ModDialer::kProfileFile;
 
 int modeOf(const QString& path) {
     struct stat info {};

@@ -17,7 +17,7 @@ class TestDialingEndToEnd : public QObject {
     std::unique_ptr<Scratch> m_scratch;
 
     std::unique_ptr<Modem> startModem(const QStringList& options) {
-        auto modem = std::make_unique<Modem>(options, m_scratch->dir.path());
+        auto modem = std::make_unique<Modem>(options, m_scratch->scratch());
         if (modem->device().isEmpty())
             qWarning("fakemodem printed no device");
         return modem;

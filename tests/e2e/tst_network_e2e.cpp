@@ -25,12 +25,12 @@ class TestNetworkEndToEnd : public QObject {
     void startBank(const QList<QStringList>& modemOptions) {
         QStringList devices;
         for (const QStringList& options : modemOptions) {
-            const QString dir = m_scratch->dir.filePath(QString::number(m_modems.size()));
+            const QString dir = m_scratch->scratch(QString::number(m_modems.size()));
             QDir().mkpath(dir);
             m_modems.push_back(std::make_unique<Modem>(options, dir));
             devices.append(m_modems.back()->device());
         }
-        m_server = std::make_unique<Ser2net>(devices, m_scratch->dir.path());
+        m_server = std::make_unique<Ser2net>(devices, m_scratch->scratch());
         QVERIFY2(m_server->ready(), "ser2net did not start");
     }
     void profileFor(const QStringList& targets, const QString& settings = "9600,N,8,1") {
@@ -96,7 +96,7 @@ private Q_SLOTS:
         const QString why = third->stderrText();
         QVERIFY2(why.contains(QStringLiteral("COM2 (%1): ").arg(refused)) &&
                      why.contains(QLatin1String("(connection refused)")) &&
-                     why.count(QLatin1String("Port already in use (busy)")) == 2,
+                     why.count(QLatin1String("Port already in use (busy)\n")) == 2,
                  qPrintable(why));
         for (Dialer* run : {first.get(), second.get()}) {
             run->signal(SIGTERM);

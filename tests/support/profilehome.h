@@ -3,6 +3,8 @@
 // directory that goes with the object, so no test sees another's profile.
 #pragma once
 
+#include "profilefile.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -17,9 +19,12 @@ public:
     }
 
     QString folder() const { return m_folder; }
-    QString path() const { return m_folder + QStringLiteral("/CVDIALER.INI"); }
-    // A path beside the folder, for what a test puts in the dialer's way.
-    QString scratch(const QString& name) const { return m_dir.filePath(name); }
+    QString path() const { return m_folder + QLatin1Char('/') + ModDialer::kProfileFile; }
+    // A path beside the folder, for what a test puts in the dialer's way; the
+    // temporary directory itself without a name.
+    QString scratch(const QString& name = {}) const {
+        return name.isEmpty() ? m_dir.path() : m_dir.filePath(name);
+    }
 
     bool write(const QByteArray& bytes) const {
         QDir().mkpath(m_folder);
