@@ -3,9 +3,9 @@
 // shared log, so a test can check the exact order of everything that happened.
 #pragma once
 
+#include "commcontrol.h"
 #include "platform.h"
 #include "runtimeerror.h"
-#include "commcontrol.h"
 
 #include <deque>
 #include <functional>
