@@ -3,6 +3,7 @@
 #include "mscomm.h"
 #include "openfailure.h"
 #include "porttargets.h"
+#include "pty.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
 #include "support/profilehome.h"
@@ -20,44 +21,33 @@
 
 namespace {
 
-// The modem's end of a pseudo-terminal.
+// The modem's end of a pseudo-terminal, as the simulated modem keeps it.
 class PtyMaster {
 public:
-    PtyMaster() {
-        m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_fd >= 0 && ::grantpt(m_fd) == 0 && ::unlockpt(m_fd) == 0)
-            m_slave = QString::fromLocal8Bit(::ptsname(m_fd));
-    }
-    ~PtyMaster() { close(); }
-    PtyMaster(const PtyMaster&) = delete;
-    PtyMaster& operator=(const PtyMaster&) = delete;
+    PtyMaster() { m_pty.open({}); }
 
-    QString slave() const { return m_slave; }
-    int fd() const { return m_fd; }
-    void close() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
+    QString slave() const { return QString::fromStdString(m_pty.slavePath()); }
+    int fd() const { return m_pty.master(); }
+    void close() { m_pty.close(); }
     termios lineSettings() const {
         termios settings{};
-        ::tcgetattr(m_fd, &settings); // on the master: the slave's settings
+        ::tcgetattr(fd(), &settings); // on the master: the slave's settings
         return settings;
     }
-    void setLineSettings(const termios& settings) { ::tcsetattr(m_fd, TCSANOW, &settings); }
+    void setLineSettings(const termios& settings) { ::tcsetattr(fd(), TCSANOW, &settings); }
     void send(const QByteArray& bytes) {
-        QCOMPARE(::write(m_fd, bytes.data(), bytes.size()), bytes.size());
+        QCOMPARE(::write(fd(), bytes.data(), bytes.size()), bytes.size());
     }
     // Everything received until expected has arrived or 5 s have passed.
     QByteArray receive(const QByteArray& expected) {
         QByteArray got;
         QDeadlineTimer deadline(5000);
         while (!got.contains(expected) && !deadline.hasExpired()) {
-            pollfd p{m_fd, POLLIN, 0};
+            pollfd p{fd(), POLLIN, 0};
             if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
                 break;
             char buffer[256];
-            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            const ssize_t n = ::read(fd(), buffer, sizeof buffer);
             if (n > 0)
                 got.append(buffer, n);
         }
@@ -65,8 +55,7 @@ public:
     }
 
 private:
-    int m_fd = -1;
-    QString m_slave;
+    fakemodem::PseudoTerminal m_pty;
 };
 
 } // namespace
