@@ -59,8 +59,8 @@ start_simulated_modem() {
     export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
     mkdir -p "$XDG_CONFIG_HOME"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
-    printf '[PARAMETROS]\nANTEPONER=0\nCOMM=2\nSETTINGS=9600,N,8,1\n[PUERTOS]\nCOM2=%s\n%b' \
-        "$device" "$extra" >"$XDG_CONFIG_HOME/CVDIALER.INI"
+    { sed "s|@TARGET@|$device|" tools/fakemodem/profile.ini; printf '%b' "$extra"; } \
+        >"$XDG_CONFIG_HOME/CVDIALER.INI"
 }
 
 # A loopback port nobody listens on now.

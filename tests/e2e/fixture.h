@@ -17,6 +17,18 @@ struct Scratch : ProfileHome {
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QString profilePath() const { return path(); }
+    // The simulated modem's profile, COM2 being target, with extra lines after it.
+    void writeModemProfile(const QString& target, const QString& settings = {},
+                           const QString& extra = {}) const {
+        QFile file(QStringLiteral(CV_SOURCE_DIR "/tools/fakemodem/profile.ini"));
+        QString text =
+            file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        text.replace(QLatin1String("@TARGET@"), target);
+        if (!settings.isEmpty())
+            text.replace(QLatin1String("SETTINGS=9600,N,8,1"),
+                         QLatin1String("SETTINGS=") + settings);
+        writeProfile(text + extra);
+    }
     void writeProfile(const QString& text) const { write(text.toUtf8()); }
     QByteArray profile() const { return read(); }
 };

@@ -23,9 +23,7 @@ class TestDialingEndToEnd : public QObject {
         return modem;
     }
     void profileFor(const QString& device, const QString& extra = {}) {
-        m_scratch->writeProfile(QStringLiteral("[PARAMETROS]\nANTEPONER=0\nCOMM=2\n"
-                                               "SETTINGS=9600,N,8,1\n[PUERTOS]\nCOM2=%1\n%2")
-                                    .arg(device, extra));
+        m_scratch->writeModemProfile(device, {}, extra);
     }
     std::unique_ptr<Dialer> dialer() {
         return std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
@@ -54,10 +52,7 @@ private Q_SLOTS:
         QFETCH(QStringList, modemOptions);
         QFETCH(QString, settings);
         auto modem = startModem(modemOptions);
-        profileFor(modem->device());
-        if (settings != QLatin1String("9600,N,8,1"))
-            m_scratch->writeProfile(QString::fromUtf8(m_scratch->profile())
-                                        .replace(QLatin1String("9600,N,8,1"), settings));
+        m_scratch->writeModemProfile(modem->device(), settings);
         auto run = dialer();
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));

@@ -33,10 +33,8 @@ class TestNetworkEndToEnd : public QObject {
         m_server = std::make_unique<Ser2net>(devices, m_scratch->scratch());
         QVERIFY2(m_server->ready(), "ser2net did not start");
     }
-    void profileFor(const QStringList& targets, const QString& settings = "9600,N,8,1") {
-        m_scratch->writeProfile(QStringLiteral("[PARAMETROS]\nANTEPONER=0\nCOMM=2\nSETTINGS=%1\n"
-                                               "[PUERTOS]\nCOM2=%2\n")
-                                    .arg(settings, targets.join(QLatin1Char(' '))));
+    void profileFor(const QStringList& targets, const QString& settings = {}) {
+        m_scratch->writeModemProfile(targets.join(QLatin1Char(' ')), settings);
     }
     std::unique_ptr<Dialer> dial() {
         auto run = std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
