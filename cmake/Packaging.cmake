@@ -57,11 +57,11 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The binary is stripped; its debug symbols go to cvdialer-dbgsym (a .ddeb).
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/RepairDbgsym.cmake)
-# The libraries come from what the program links (Qt, libcanberra); the Qt
+# The libraries come from what the program links (Qt); libcanberra, the Qt
 # platform plugins and Qt's Spanish texts are loaded at run time, so they are
 # named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcanberra0, qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, sound-theme-freedesktop")
 # A bank of modems on the LAN is served by a device server such as ser2net.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ser2net")

@@ -310,10 +310,10 @@ QString IniFile::pathOf(const QString& fileName) {
 
 QString IniFile::ReadValue(const QString& fileName, const QString& section, const QString& key,
                            const QString& defaultValue) const {
-    const std::optional<QByteArray> bytes = readBytes(pathOf(fileName));
-    if (!bytes)
+    const ProfileDocument* document = m_cache.document(pathOf(fileName), readBytes);
+    if (!document)
         return defaultValue;
-    return ProfileDocument(*bytes).value(section, key).value_or(defaultValue);
+    return document->value(section, key).value_or(defaultValue);
 }
 
 void IniFile::WriteValue(const QString& fileName, const QString& section, const QString& key,
@@ -332,6 +332,7 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
         return;
     refuseReadOnly(target);
     replaceFile(target, update->bytes);
+    m_cache.written(pathOf(fileName), update->bytes);
     if (update->converted)
         Platform::Diagnostic(QStringLiteral("%1 estaba en Windows-1252 y se ha convertido a UTF-8 "
                                             "(con BOM) para guardar %2 sin cambiar las demás "

@@ -3,7 +3,10 @@
 // the Windows profile functions do, so files copied from the old workstations
 // keep working. A bare file name lives in $XDG_CONFIG_HOME (or ~/.config).
 // Writes change only the value they write and replace the file atomically.
+// The file is parsed once per run and read again only when it may have changed.
 #pragma once
+
+#include "profilecache.h"
 
 #include <QString>
 
@@ -28,4 +31,6 @@ public:
 
 private:
     IniFile() = default;
+
+    mutable ProfileCache m_cache;
 };

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <utility>
 
 namespace {
 
@@ -59,6 +60,12 @@ QFont buttonFont() {
 } // namespace
 
 FrmDIALER& FrmDIALER::instance() {
+    FrmDIALER& window = hiddenInstance();
+    window.buildControls();
+    return window;
+}
+
+FrmDIALER& FrmDIALER::hiddenInstance() {
     if (!slot()) {
         slot().reset(new FrmDIALER);
         slot()->Form_Load();
@@ -74,14 +81,29 @@ void FrmDIALER::discardInstance() {
     slot().reset();
 }
 
-FrmDIALER::FrmDIALER() : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+FrmDIALER::FrmDIALER()
+    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_fieldTexts(kDesignTexts) {
     setObjectName(QStringLiteral("FrmDIALER"));
     setWindowTitle(QStringLiteral("Marcador telefónico de Corvane"));
-    setAccessibleName(windowTitle());
     setSizeGripEnabled(false);
+}
+
+// The first text field loads the font database and the first accessible name
+// reaches for the screen reader's bus: work that only a window someone sees needs.
+void FrmDIALER::buildControls() {
+    if (std::exchange(m_built, true))
+        return;
+    setAccessibleName(windowTitle());
     createControls();
     placeControls();
     connectHandlers();
+    showFieldTexts();
+}
+
+void FrmDIALER::setVisible(bool visible) {
+    if (visible)
+        buildControls();
+    QDialog::setVisible(visible);
 }
 
 void FrmDIALER::createControls() {
@@ -142,10 +164,15 @@ void FrmDIALER::connectHandlers() {
 void FrmDIALER::Form_Load() {
     ModDialer::readWindowSettings();
     const ModDialer::DialerSettingsRecord& read = ModDialer::DialerSettings;
-    const std::array<const QString*, 3> values = {&read.Anteponer, &read.Comm, &read.Settings};
+    m_fieldTexts = {read.Anteponer, read.Comm, read.Settings};
+    if (m_built)
+        showFieldTexts();
+}
+
+void FrmDIALER::showFieldTexts() {
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
         const qint16 index = FieldFinder::instance().FindIndex(kKeys.at(i), txtfields.members());
-        txtfields(index).setText(*values.at(i));
+        txtfields(index).setText(m_fieldTexts.at(i));
     }
 }
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // FrmDIALER: the settings window. One instance per process, created and loaded
 // by the first reference; it also carries the serial-line control MSComm1, so a
-// dial run loads it without ever showing it. Its only handlers are Form_Load,
-// CmdAceptar_Click and QuitButton_Click.
+// dial run loads it without ever showing it, and so without building its
+// controls. Its only handlers are Form_Load, CmdAceptar_Click and QuitButton_Click.
 #pragma once
 
 #include "mscomm.h"
@@ -18,13 +18,20 @@ class FrmDIALER : public QDialog {
     Q_OBJECT
 public:
     // The first call creates the window and runs Form_Load; it is not shown.
+    // Its controls are built, as for a window about to be seen.
     static FrmDIALER& instance();
+    // The same instance, created and loaded as instance() does, but its
+    // controls wait until it is shown or reached through instance(): a dial
+    // needs MSComm1 and what Form_Load reads, and building the controls costs
+    // fonts and the screen reader's bus before the number goes out.
+    static FrmDIALER& hiddenInstance();
     static bool exists();
     // For tests that need a fresh window; the program never unloads it.
     static void discardInstance();
 
     // The load step: reads the settings with the window's defaults into
-    // DialerSettings, then shows them in the fields exactly as read.
+    // DialerSettings, then shows them in the fields exactly as read (once they
+    // are built, if they are not yet).
     void Form_Load();
     // Saves the three fields, trimmed, and ends the program; a failure goes to
     // the operator's error notice, whose answer retries, skips or gives up.
@@ -38,6 +45,9 @@ public:
     QPushButton* QuitButton = nullptr;
     MSComm MSComm1;
 
+    // Builds the controls before the window is first shown.
+    void setVisible(bool visible) override;
+
 protected:
     // Esc chooses "Salir".
     void reject() override;
@@ -46,8 +56,14 @@ protected:
 
 private:
     FrmDIALER();
+    void buildControls();
     void createControls();
     void placeControls();
     void connectHandlers();
+    void showFieldTexts();
     void saveField(const QString& key);
+
+    bool m_built = false;
+    // What the fields show: their design texts until Form_Load has read the profile.
+    std::array<QString, 3> m_fieldTexts;
 };

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "application.h"
 
+#include "commcontrol.h"
 #include "frmdialer.h"
 #include "platform.h"
 #include "qtplatform.h"
-#include "commcontrol.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -44,11 +44,11 @@ int run(int argc, char** argv) {
                                             "(qtbase_es); sus textos propios saldrán en inglés"));
     QtPlatform::install();
     ModDialer::serialLineProvider() = []() -> SerialLine& {
-        return FrmDIALER::instance().MSComm1;
+        return FrmDIALER::hiddenInstance().MSComm1;
     };
 
     Platform::RunUntrapped(ModDialer::Main);
-    if (FrmDIALER::exists() && FrmDIALER::instance().isVisible())
+    if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible())
         QApplication::exec();
     Platform::End(Platform::ExitDone);
 }

@@ -187,6 +187,25 @@ private Q_SLOTS:
         QCOMPARE(DialerSettings.Settings, QStringLiteral("1200,N,8,1"));
     }
 
+    // A dial run loads the window without its controls; shown later, it holds
+    // what the last load read and is complete, as if built at once.
+    void loadedHiddenThenShownHoldsTheLastRead() {
+        writeProfile("[PARAMETROS]\nANTEPONER=9\nCOMM=3\n");
+        FrmDIALER& hidden = FrmDIALER::hiddenInstance();
+        QVERIFY(hidden.findChildren<QWidget*>().isEmpty());
+        writeProfile("[PARAMETROS]\nCOMM=4\nSETTINGS=2400,E,7,1\n");
+        hidden.Form_Load();
+        QCOMPARE(DialerSettings.Comm, QStringLiteral("4"));
+        QVERIFY(hidden.findChildren<QWidget*>().isEmpty());
+        hidden.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&hidden));
+        QCOMPARE(&window(), &hidden);
+        QCOMPARE(fieldTexts(), (QStringList{"", "4", "2400,E,7,1"}));
+        QCOMPARE(hidden.accessibleName(), hidden.windowTitle());
+        QCOMPARE(hidden.findChildren<QWidget*>().size(), 8);
+        QVERIFY(hidden.Label1.at(2)->isVisible());
+    }
+
     void aceptarSavesTrimmedValuesAndEnds() {
         writeProfile("; puesto 3\n[OTRA]\nCLAVE = valor\n\n[PARAMETROS]\nCOMM=1\n");
         window();

@@ -96,8 +96,8 @@ std::string timestamp() {
     std::tm local{};
     ::localtime_r(&now.tv_sec, &local);
     char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min,
-                  local.tm_sec, long(now.tv_usec / 1000));
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%06ld", local.tm_hour, local.tm_min,
+                  local.tm_sec, long(now.tv_usec));
     return text;
 }
 
