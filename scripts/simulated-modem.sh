@@ -12,6 +12,7 @@
 # $work/modem.log and captures what it receives in $work/received.bin.
 
 build_dir=${BUILD_DIR:-build}
+source "$(dirname "${BASH_SOURCE[0]}")/drive.sh"
 
 # Re-runs the calling script under a private Xvfb, and makes sure the build it
 # measures exists: scripts/setup builds the default one; another must be built.
@@ -22,26 +23,13 @@ run_under_display_with_build() {
     name=$(basename "$0")
     if [ -z "${DISPLAY:-}" ]; then
         [ "$build_dir" != build ] || scripts/setup >/dev/null
-        exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$@"
+        under_xvfb "$0" "$@"
+        exit
     fi
     if [ ! -x "$build_dir/cvdialer" ] || [ ! -x "$build_dir/fakemodem" ]; then
         [ "$build_dir" = build ] || { echo "$name: $build_dir is not built" >&2; exit 2; }
         scripts/setup >/dev/null
     fi
-}
-
-# Waits until file holds text; says so on stderr and fails after SECONDS (60).
-#
-#   wait_for FILE TEXT [SECONDS]
-wait_for() {
-    local give_up=$(($(date +%s) + ${3:-60}))
-    until grep -q "$2" "$1" 2>/dev/null; do
-        if [ "$(date +%s)" -gt "$give_up" ]; then
-            echo "$(basename "$0"): gave up waiting for '$2' in $1" >&2
-            return 1
-        fi
-        sleep 0.05
-    done
 }
 
 start_simulated_modem() {

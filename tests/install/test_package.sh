@@ -63,18 +63,10 @@ xdg-mime default cvdialer.desktop x-scheme-handler/tel
 export XDG_RUNTIME_DIR="$scratch/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
+source "$source/scripts/drive.sh"
 "$root/usr/bin/cvdialer" 2>"$scratch/stderr" &
 pid=$!
-for _ in $(seq 200); do
-    grep -q 'cvdialer: Error de Linea de Comandos' "$scratch/stderr" && break
-    sleep 0.05
-done
-for _ in $(seq 100); do
-    kill -0 $pid 2>/dev/null || break
-    xdotool key Return
-    sleep 0.1
-done
-status=0
-wait $pid || status=$?
+wait_for "$scratch/stderr" 'cvdialer: Error de Linea de Comandos' 10 || true
+press_return_until_exit $pid
 [ "$status" -eq 1 ] || fail "installed cvdialer exited with $status, not 1"
 echo "installed binary: exit 1 with '$(cat "$scratch/stderr" | grep cvdialer:)'"
