@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "networkaddress.h"
 
-#include <QHostAddress>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 std::optional<NetworkAddress> parseNetworkAddress(const QString& text) {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
@@ -11,7 +12,8 @@ std::optional<NetworkAddress> parseNetworkAddress(const QString& text) {
     const QString portText = text.mid(colon + 1);
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
         host = host.mid(1, host.size() - 2);
-        if (QHostAddress(host).protocol() != QAbstractSocket::IPv6Protocol)
+        in6_addr address{};
+        if (::inet_pton(AF_INET6, host.toLatin1().constData(), &address) != 1)
             return std::nullopt;
     } else if (host.contains(QLatin1Char(':')) || host.contains(QLatin1Char('/')) ||
                host.contains(QLatin1Char('['))) {

@@ -11,8 +11,5 @@ void RawTcpPort::open(const LineSettings&) {
 }
 
 void RawTcpPort::purgeInput() {
-    QTcpSocket& socket = m_line.socket();
-    socket.readAll();
-    socket.waitForReadyRead(0); // what the system holds too
-    socket.readAll();
+    m_line.take(); // what the system holds too: taking reads it first
 }

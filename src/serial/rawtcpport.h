@@ -15,8 +15,8 @@ public:
     QString failure() const override { return m_line.failure(); }
     void apply(const LineSettings&) override {}
     void send(const QByteArray& bytes) override { m_line.send(bytes); }
-    qint64 available() override { return m_line.socket().bytesAvailable(); }
-    QByteArray take() override { return m_line.socket().readAll(); }
+    qint64 available() override { return m_line.available(); }
+    QByteArray take() override { return m_line.take(); }
     void purgeInput() override;
     void close() override { m_line.close(); }
     bool lost() const override { return m_line.lost(); }

@@ -20,8 +20,17 @@ Rfc2217Port::Rfc2217Port(const NetworkAddress& address, const QString& target, c
 
 void Rfc2217Port::open(const LineSettings& settings) {
     m_line.connectTo(m_address.host, m_address.port);
-    m_line.send(m_codec.greeting());
-    negotiate(settings);
+    try {
+        m_line.send(m_codec.greeting());
+        negotiate(settings);
+    } catch (const RunTimeError& error) {
+        // A busy server may close before it has heard us out: then what we
+        // send is refused, and the connection is busy all the same.
+        if (error.number() != DeviceIoError)
+            throw;
+        pull();
+        m_line.failBusy(std::exchange(m_text, QByteArray()));
+    }
 }
 
 // Ready once the server has answered every setting. A busy ser2net agrees to
@@ -61,10 +70,9 @@ void Rfc2217Port::apply(const LineSettings& settings) {
 }
 
 void Rfc2217Port::pull() {
-    QTcpSocket& socket = m_line.socket();
     const qint64 room = kTextBufferSize - m_text.size();
-    if (room > 0 && socket.bytesAvailable() > 0)
-        m_text += m_codec.decode(socket.read(room));
+    if (room > 0 && m_line.available() > 0)
+        m_text += m_codec.decode(m_line.take(room));
     const QByteArray replies = m_codec.takeReplies();
     if (!replies.isEmpty() && !m_line.closed())
         m_line.send(replies);
@@ -81,7 +89,6 @@ QByteArray Rfc2217Port::take() {
 }
 
 void Rfc2217Port::purgeInput() {
-    m_line.socket().waitForReadyRead(0); // what the system holds too
     pull();
     m_text.clear();
     if (m_codec.comPort() == Rfc2217Codec::ComPort::Accepted)

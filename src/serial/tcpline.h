@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// The TCP connection under both network transports. Every step is bounded in
-// time, so an unreachable or silent server costs a few seconds, never a hang;
-// it all runs in the program's one event loop.
+// The TCP connection under both network transports, on a plain socket watched
+// by the program's one event loop (Qt Core only: Qt Network would load nine
+// libraries into every dial, local ones too). Every step is bounded in time,
+// so an unreachable or silent server costs a few seconds, never a hang.
 #pragma once
 
 #include "runtimeerror.h"
 
+#include <memory>
+#include <QByteArray>
 #include <QDeadlineTimer>
-#include <QTcpSocket>
+#include <QSocketNotifier>
 
 class TcpLine {
 public:
     explicit TcpLine(const QString& target);
+    ~TcpLine();
+    TcpLine(const TcpLine&) = delete;
+    TcpLine& operator=(const TcpLine&) = delete;
 
     // Connects, or fails with the reason in failure().
     void connectTo(const QString& host, quint16 port);
@@ -25,18 +31,27 @@ public:
     [[noreturn]] void failBusy(const QByteArray& text);
     [[noreturn]] void failTimedOut();
 
-    QTcpSocket& socket() { return m_socket; }
-    bool closed() const { return m_socket.state() != QAbstractSocket::ConnectedState; }
+    // What the server sent and nobody took yet, read from the socket as far as
+    // the bounded buffer has room.
+    qint64 available();
+    QByteArray take(qint64 most = -1);
+    // The connection is gone: closed by either end, or broken.
+    bool closed() const { return m_fd < 0 || m_ended; }
     void send(const QByteArray& bytes);
     void close();
-    bool lost() const { return m_lost; }
+    bool lost() const { return m_ended; }
     QString failure() const { return m_failure; }
 
 private:
     [[noreturn]] void fail(ErrorNumber number, const QString& reason);
+    int connectedSocket(const QString& host, quint16 port, const QDeadlineTimer& deadline);
+    void fill();
+    bool waitWritable(int fd, const QDeadlineTimer& deadline) const;
 
-    QTcpSocket m_socket;
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_readable;
+    QByteArray m_inbox;
     QString m_target;
     QString m_failure;
-    bool m_lost = false;
+    bool m_ended = false; // the server closed, or the connection broke
 };
