@@ -8,7 +8,7 @@
 #   start_simulated_modem DELAY_MS [EXTRA_PROFILE_LINES [FAKEMODEM_OPTION...]]
 #
 # Sets build_dir, work (a scratch folder, removed with the modem on exit),
-# device, modem_pid, XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The modem logs to
+# device, modem_pid, profile, XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The modem logs to
 # $work/modem.log and captures what it receives in $work/received.bin.
 
 build_dir=${BUILD_DIR:-build}
@@ -47,8 +47,9 @@ start_simulated_modem() {
     export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
     mkdir -p "$XDG_CONFIG_HOME"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
+    profile="$XDG_CONFIG_HOME/CVDIALER.INI"
     { sed "s|@TARGET@|$device|" tools/fakemodem/profile.ini; printf '%b' "$extra"; } \
-        >"$XDG_CONFIG_HOME/CVDIALER.INI"
+        >"$profile"
 }
 
 # A loopback port nobody listens on now.
@@ -81,7 +82,7 @@ serve_modem_over_network() {
         sleep 0.05
     done
     target="$1://127.0.0.1:$port"
-    sed -i "s|^COM2=.*|COM2=$target|" "$XDG_CONFIG_HOME/CVDIALER.INI"
+    sed -i "s|^COM2=.*|COM2=$target|" "$profile"
 }
 
 stop_simulated_modem() {
