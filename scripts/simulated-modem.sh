@@ -75,7 +75,7 @@ serve_modem_over_network() {
     printf '%s\n' "connection: &modem" "  accepter: $accepter,127.0.0.1,$port" \
         "  connector: serialdev,$device,9600n81,local" "connection: &probe" \
         "  accepter: tcp,127.0.0.1,$probe" "  connector: echo" >"$work/ser2net.yaml"
-    ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" 2>>"$work/ser2net.log" &
+    ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" >>"$work/ser2net.log" 2>&1 &
     server_pid=$!
     for _ in $(seq 100); do
         (exec 3<>"/dev/tcp/127.0.0.1/$probe") 2>/dev/null && break
@@ -85,16 +85,18 @@ serve_modem_over_network() {
     sed -i "s|^COM2=.*|COM2=$target|" "$profile"
 }
 
+# Ends a helper politely, and for good after 5 s: ser2net now and then lets a
+# SIGTERM that comes early in its start pass.
+stop_process() { # PID
+    kill "$1" 2>/dev/null || return 0
+    for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
 stop_simulated_modem() {
-    if [ -n "${server_pid:-}" ]; then
-        kill "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
-    server_pid=
-    if [ -n "$modem_pid" ]; then
-        kill "$modem_pid" 2>/dev/null || true
-        wait "$modem_pid" 2>/dev/null || true
-    fi
-    modem_pid=
+    [ -z "${server_pid:-}" ] || stop_process "$server_pid"
+    [ -z "${modem_pid:-}" ] || stop_process "$modem_pid"
+    server_pid= modem_pid=
     rm -rf "$work"
 }
