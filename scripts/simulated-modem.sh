@@ -85,8 +85,8 @@ serve_modem_over_network() {
     sed -i "s|^COM2=.*|COM2=$target|" "$profile"
 }
 
-# Ends a helper politely, and for good after 5 s: ser2net now and then lets a
-# SIGTERM that comes early in its start pass.
+# Ends a helper politely, and for good after 5 s: a bench run once saw ser2net
+# outlive its SIGTERM and the script wait for it without end.
 stop_process() { # PID
     kill "$1" 2>/dev/null || return 0
     for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
