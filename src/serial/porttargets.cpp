@@ -7,8 +7,6 @@
 #include "rawtcpport.h"
 #include "rfc2217port.h"
 
-#include <QRegularExpression>
-
 namespace {
 
 const QString kRfc2217Scheme = QStringLiteral("rfc2217://");
@@ -20,8 +18,10 @@ QStringList targetsFor(qint16 port) {
     const QString named =
         IniFile::instance().ReadValue(ModDialer::kProfileFile, QStringLiteral("PUERTOS"),
                                       QStringLiteral("COM%1").arg(port), QString());
-    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
-    const QStringList targets = named.split(blanks, Qt::SkipEmptyParts);
+    // Split by hand: a regular expression would be compiled on every dial's path.
+    QStringList targets;
+    for (const QString& part : named.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        targets += part.split(QLatin1Char('\t'), Qt::SkipEmptyParts);
     return targets.isEmpty() ? QStringList{QStringLiteral("/dev/ttyS%1").arg(port - 1)} : targets;
 }
 
