@@ -85,18 +85,22 @@ serve_modem_over_network() {
     sed -i "s|^COM2=.*|COM2=$target|" "$profile"
 }
 
-# Ends a helper politely, and for good after 5 s: a bench run once saw ser2net
-# outlive its SIGTERM and the script wait for it without end.
-stop_process() { # PID
-    kill "$1" 2>/dev/null || return 0
-    for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
+# Ends a process politely, and for good after SECONDS (5): a bench run once saw
+# ser2net outlive its SIGTERM and the script wait for it without end. Sets
+# status to its exit status; fails when it had to be killed.
+stop_process() { # PID [SECONDS]
+    local killed=0
+    status=0
+    kill "$1" 2>/dev/null || true
+    for _ in $(seq $((${2:-5} * 10))); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$1" 2>/dev/null && killed=1
+    wait "$1" 2>/dev/null || status=$?
+    [ "$killed" -eq 0 ]
 }
 
 stop_simulated_modem() {
-    [ -z "${server_pid:-}" ] || stop_process "$server_pid"
-    [ -z "${modem_pid:-}" ] || stop_process "$modem_pid"
+    [ -z "${server_pid:-}" ] || stop_process "$server_pid" || true
+    [ -z "${modem_pid:-}" ] || stop_process "$modem_pid" || true
     server_pid= modem_pid=
     rm -rf "$work"
 }

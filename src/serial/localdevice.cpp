@@ -11,11 +11,6 @@
 
 namespace {
 
-constexpr std::chrono::milliseconds kWriteTimeout{2000};
-// A modem that floods the line while nothing takes its text (a message box is
-// up) must not fill memory; a bounded buffer also keeps the count in 16 bits.
-constexpr qint64 kReadBufferSize = 16384;
-
 // Software modems and virtual serial ports live on pseudo-terminals, whose
 // driver keeps 8 data bits and no parity whatever it is told.
 bool isPseudoTerminal(int fd) {
@@ -40,7 +35,7 @@ void hangUpOnLastClose(int fd) {
 
 LocalDevice::LocalDevice(const QString& device, const QString& label)
     : m_device(device), m_label(label) {
-    m_port.setReadBufferSize(kReadBufferSize);
+    m_port.setReadBufferSize(kLineBufferSize);
     QObject::connect(&m_port, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
         const bool fatal = e == QSerialPort::ResourceError || e == QSerialPort::ReadError ||
                            e == QSerialPort::WriteError;
@@ -56,9 +51,8 @@ LocalDevice::~LocalDevice() {
         m_port.clear(QSerialPort::Output);
 }
 
-void LocalDevice::fail(const RunTimeError& error) {
+void LocalDevice::recordFailure() {
     m_failure = describeOpenFailure(m_device, m_port.error(), m_port.errorString());
-    throw error;
 }
 
 void LocalDevice::open(const LineSettings& settings) {
@@ -68,12 +62,14 @@ void LocalDevice::open(const LineSettings& settings) {
     m_port.setDataBits(settings.dataBits);
     m_port.setStopBits(settings.stopBits);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite))
-        fail(openError(m_device, m_port));
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        recordFailure();
+        throw openError(m_device, m_port);
+    }
     try {
         apply(settings);
-    } catch (const RunTimeError& error) {
-        m_failure = describeOpenFailure(m_device, m_port.error(), m_port.errorString());
+    } catch (const RunTimeError&) {
+        recordFailure();
         m_port.close();
         throw;
     }
@@ -118,7 +114,7 @@ void LocalDevice::send(const QByteArray& bytes) {
         (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(kWriteTimeout.count())))) {
         const RunTimeError error(DeviceIoError,
                                  QStringLiteral("%1: %2.").arg(m_device, m_port.errorString()));
-        m_failure = describeOpenFailure(m_device, m_port.error(), m_port.errorString());
+        recordFailure();
         throw error;
     }
 }

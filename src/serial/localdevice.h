@@ -27,7 +27,8 @@ public:
 
 private:
     bool applyFraming(const LineSettings& settings);
-    [[noreturn]] void fail(const RunTimeError& error);
+    // Why the open failed, for the log and the operator's box.
+    void recordFailure();
 
     QSerialPort m_port;
     QString m_device;

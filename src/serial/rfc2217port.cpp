@@ -3,18 +3,6 @@
 
 #include "platform.h"
 
-#include <chrono>
-
-namespace {
-
-using namespace std::chrono_literals;
-
-// Agreeing on the options and applying the settings, once connected.
-constexpr std::chrono::milliseconds kNegotiationTimeout = 3s;
-constexpr qint64 kTextBufferSize = 16384;
-
-} // namespace
-
 Rfc2217Port::Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label)
     : m_address(address), m_label(label), m_line(target) {}
 
@@ -36,7 +24,7 @@ void Rfc2217Port::open(const LineSettings& settings) {
 // Ready once the server has answered every setting. A busy ser2net agrees to
 // the options, says why it is busy and closes, so only the answers tell.
 void Rfc2217Port::negotiate(const LineSettings& settings) {
-    const QDeadlineTimer deadline(kNegotiationTimeout);
+    const QDeadlineTimer deadline(TcpLine::kStepTimeout);
     bool settingsSent = false;
     for (;;) {
         pull();
@@ -70,7 +58,7 @@ void Rfc2217Port::apply(const LineSettings& settings) {
 }
 
 void Rfc2217Port::pull() {
-    const qint64 room = kTextBufferSize - m_text.size();
+    const qint64 room = kLineBufferSize - m_text.size();
     if (room > 0 && m_line.available() > 0)
         m_text += m_codec.decode(m_line.take(room));
     const QByteArray replies = m_codec.takeReplies();

@@ -17,13 +17,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Looking the name up and connecting: a server on the LAN answers in far less.
-constexpr std::chrono::milliseconds kConnectTimeout = 3s;
-constexpr std::chrono::milliseconds kWriteTimeout = 2s;
 // A busy ser2net closes within a few milliseconds of accepting.
 constexpr std::chrono::milliseconds kBusySettle = 200ms;
-// Bounded like a local port's read buffer, whatever the server floods us with.
-constexpr qint64 kReadBufferSize = 16384;
 constexpr int kLongestServerText = 80;
 
 // What a server that refused us said, as one printable line.
@@ -101,17 +96,19 @@ void lookUp(const QString& host, quint16 port, const QDeadlineTimer& deadline, A
 TcpLine::TcpLine(const QString& target) : m_target(target) {}
 
 TcpLine::~TcpLine() {
-    m_readable.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
+    drop();
 }
 
-void TcpLine::fail(ErrorNumber number, const QString& reason) {
-    m_failure = reason;
+void TcpLine::drop() {
     m_readable.reset();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+}
+
+void TcpLine::fail(ErrorNumber number, const QString& reason) {
+    m_failure = reason;
+    drop();
     throw RunTimeError(number, QStringLiteral("%1: %2.").arg(m_target, reason));
 }
 
@@ -128,13 +125,11 @@ bool TcpLine::waitWritable(int fd, const QDeadlineTimer& deadline) const {
 int TcpLine::connectedSocket(const QString& host, quint16 port, const QDeadlineTimer& deadline) {
     Addresses addresses;
     lookUp(host, port, deadline, addresses);
+    if (!addresses.list && (addresses.error == EAI_INPROGRESS || deadline.hasExpired()))
+        failTimedOut();
     if (!addresses.list)
         fail(DeviceUnavailable,
-             addresses.error == EAI_INPROGRESS || deadline.hasExpired()
-                 ? QStringLiteral("Sin respuesta del servidor en %1 s (timed "
-                                  "out)")
-                       .arg(kConnectTimeout / 1s)
-                 : QStringLiteral("No existe el servidor %1 (no such host)").arg(host));
+             QStringLiteral("No existe el servidor %1 (no such host)").arg(host));
     int error = ETIMEDOUT;
     for (addrinfo* a = addresses.list; a && !deadline.hasExpired(); a = a->ai_next) {
         const int fd = ::socket(a->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -158,7 +153,7 @@ int TcpLine::connectedSocket(const QString& host, quint16 port, const QDeadlineT
 }
 
 void TcpLine::connectTo(const QString& host, quint16 port) {
-    m_fd = connectedSocket(host, port, QDeadlineTimer(kConnectTimeout));
+    m_fd = connectedSocket(host, port, QDeadlineTimer(kStepTimeout));
     if (m_fd < 0) {
         if (errno == ECONNREFUSED)
             fail(DeviceUnavailable, QStringLiteral("Conexión rechazada (connection refused)"));
@@ -177,9 +172,9 @@ void TcpLine::connectTo(const QString& host, quint16 port) {
 // Takes what the socket holds while there is room; a full buffer stops the
 // watch (no busy loop), and taking from it starts it again.
 void TcpLine::fill() {
-    while (!closed() && m_inbox.size() < kReadBufferSize) {
+    while (!closed() && m_inbox.size() < kLineBufferSize) {
         char chunk[4096];
-        const qint64 room = std::min<qint64>(sizeof chunk, kReadBufferSize - m_inbox.size());
+        const qint64 room = std::min<qint64>(sizeof chunk, kLineBufferSize - m_inbox.size());
         const ssize_t n = ::recv(m_fd, chunk, size_t(room), 0);
         if (n > 0) {
             m_inbox.append(chunk, n);
@@ -191,7 +186,7 @@ void TcpLine::fill() {
         }
     }
     if (m_readable)
-        m_readable->setEnabled(!closed() && m_inbox.size() < kReadBufferSize);
+        m_readable->setEnabled(!closed() && m_inbox.size() < kLineBufferSize);
 }
 
 qint64 TcpLine::available() {
@@ -221,9 +216,8 @@ void TcpLine::waitForServer(const QDeadlineTimer& deadline) {
 }
 
 void TcpLine::failTimedOut() {
-    fail(
-        DeviceUnavailable,
-        QStringLiteral("Sin respuesta del servidor en %1 s (timed out)").arg(kConnectTimeout / 1s));
+    fail(DeviceUnavailable,
+         QStringLiteral("Sin respuesta del servidor en %1 s (timed out)").arg(kStepTimeout / 1s));
 }
 
 void TcpLine::failBusy(const QByteArray& text) {
@@ -269,14 +263,13 @@ void TcpLine::send(const QByteArray& bytes) {
 void TcpLine::close() {
     if (m_fd < 0)
         return;
-    m_readable.reset();
+    m_readable.reset(); // read here, not when the loop next runs
     int rounds = 0;
     do {
         m_inbox.clear();
         fill();
-    } while (m_inbox.size() == kReadBufferSize && ++rounds < 16);
+    } while (m_inbox.size() == kLineBufferSize && ++rounds < 16);
     m_inbox.clear();
     ::shutdown(m_fd, SHUT_WR);
-    ::close(m_fd);
-    m_fd = -1;
+    drop();
 }

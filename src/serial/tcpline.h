@@ -6,7 +6,9 @@
 #pragma once
 
 #include "runtimeerror.h"
+#include "transport.h"
 
+#include <chrono>
 #include <memory>
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -14,6 +16,10 @@
 
 class TcpLine {
 public:
+    // Each step of an open: looking the name up and connecting, and agreeing
+    // on the options. A server on the LAN answers in far less.
+    static constexpr std::chrono::milliseconds kStepTimeout{3000};
+
     explicit TcpLine(const QString& target);
     ~TcpLine();
     TcpLine(const TcpLine&) = delete;
@@ -44,6 +50,7 @@ public:
 
 private:
     [[noreturn]] void fail(ErrorNumber number, const QString& reason);
+    void drop();
     int connectedSocket(const QString& host, quint16 port, const QDeadlineTimer& deadline);
     void fill();
     bool waitWritable(int fd, const QDeadlineTimer& deadline) const;

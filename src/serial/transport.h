@@ -5,8 +5,15 @@
 
 #include "linesettings.h"
 
+#include <chrono>
 #include <QByteArray>
 #include <QString>
+
+// A modem that floods the line while nothing takes its text (a message box is
+// up) must not fill memory; a bounded buffer also keeps the count in 16 bits.
+inline constexpr qint64 kLineBufferSize = 16384;
+// How long what is sent may take to leave before the line counts as broken.
+inline constexpr std::chrono::milliseconds kWriteTimeout{2000};
 
 class Transport {
 public:
