@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <QCoreApplication>
+#include <QTimer>
 #include <thread>
 
 namespace Platform {
@@ -16,6 +17,11 @@ QString& requestText() {
     return text;
 }
 
+std::optional<Clock::time_point>& launchTime() {
+    static std::optional<Clock::time_point> launched;
+    return launched;
+}
+
 Hooks defaultHooks() {
     Hooks h;
     h.msgBox = [](const QString&, int style, const QString&, const QString&) {
@@ -23,11 +29,18 @@ Hooks defaultHooks() {
     };
     h.beep = [] {
     };
+    h.prepareBeep = [] {
+    };
     h.processEvents = [](std::chrono::milliseconds maxWait) {
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, int(maxWait.count()));
-        else
+        if (!QCoreApplication::instance()) {
             std::this_thread::sleep_for(maxWait);
+            return;
+        }
+        // A timer is an event too: it bounds the sleep without polling.
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.start(maxWait);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     };
     h.endProcess = [](int status) {
         std::fflush(nullptr);
@@ -59,6 +72,14 @@ Hooks& hooks() {
     return installed;
 }
 
+void setLaunchTime(Clock::time_point launched) {
+    launchTime() = launched;
+}
+
+std::optional<Clock::time_point> LaunchTime() {
+    return launchTime();
+}
+
 void setCommand(const QString& text) {
     requestText() = text;
 }
@@ -79,6 +100,10 @@ int MsgBox(const QString& prompt, int style, const QString& title, const QString
 
 void Beep() {
     hooks().beep();
+}
+
+void PrepareBeep() {
+    hooks().prepareBeep();
 }
 
 void DoEvents(std::chrono::milliseconds maxWait) {

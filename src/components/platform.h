@@ -45,6 +45,8 @@ struct Hooks {
                       const QString& details)>
         msgBox;
     std::function<void()> beep;
+    // Gets the beep ready while the dial waits, so that it costs nothing later.
+    std::function<void()> prepareBeep;
     // Dispatches pending events; when none are pending, sleeps until one comes
     // or maxWait passes.
     std::function<void(std::chrono::milliseconds maxWait)> processEvents;
@@ -53,7 +55,7 @@ struct Hooks {
     std::function<Clock::time_point()> now;
     // The small window that says a dial is under way, with the time left when
     // the wait has a limit; onCancel runs when the operator presses its
-    // "Cancelar" or Esc.
+    // "Cancelar" or Esc. While it is up, a second call only sets its deadline.
     std::function<void(const QString& text, std::optional<Deadline> deadline,
                        std::function<void()> onCancel)>
         showProgress;
@@ -71,6 +73,11 @@ struct ProcessEnded {
     int status;
 };
 
+// When the process started, for waits that count from the operator's click;
+// unset (tests), a wait counts from its own start.
+void setLaunchTime(Clock::time_point launched);
+std::optional<Clock::time_point> LaunchTime();
+
 void setCommand(const QString& requestText);
 // The request text: everything after the program's name on its command line.
 QString Command();
@@ -80,6 +87,7 @@ QString Command();
 int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {},
            const QString& details = {});
 void Beep();
+void PrepareBeep();
 void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});
 [[noreturn]] void End(int status);
 Clock::time_point Now();

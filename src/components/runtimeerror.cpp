@@ -7,6 +7,8 @@ QString errorText(int number) {
         return QStringLiteral("Llamada a procedimiento o argumento no válido");
     case Overflow:
         return QStringLiteral("Desbordamiento");
+    case OutOfMemory:
+        return QStringLiteral("Memoria insuficiente");
     case SubscriptOutOfRange:
         return QStringLiteral("Subíndice fuera del intervalo");
     case TypeMismatch:
@@ -15,6 +17,8 @@ QString errorText(int number) {
         return QStringLiteral("Error de E/S de dispositivo");
     case DiskFull:
         return QStringLiteral("Disco lleno");
+    case TooManyFiles:
+        return QStringLiteral("Demasiados archivos");
     case DeviceUnavailable:
         return QStringLiteral("Dispositivo no disponible");
     case PermissionDenied:

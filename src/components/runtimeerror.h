@@ -11,10 +11,12 @@
 enum ErrorNumber : int {
     InvalidProcedureCall = 5,
     Overflow = 6,
+    OutOfMemory = 7,
     SubscriptOutOfRange = 9,
     TypeMismatch = 13,
     DeviceIoError = 57,
     DiskFull = 61,
+    TooManyFiles = 67,
     DeviceUnavailable = 68,
     PermissionDenied = 70,
     PathFileAccessError = 75,

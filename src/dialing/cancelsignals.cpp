@@ -3,9 +3,12 @@
 
 #include "dial.h"
 #include "platform.h"
+#include "runtimeerror.h"
+#include "watchdog.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <QCoreApplication>
 #include <QPointer>
@@ -15,43 +18,83 @@
 namespace ModDialer {
 namespace {
 
-int wakePipe[2] = {-1, -1};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// The longest a polite end takes: a stuck line's bounded writes, the lone CR's
+// answer and the hang-up's confirmation, with room to spare.
+constexpr std::chrono::seconds kPoliteEnd{10};
 
-extern "C" void onCancelSignal(int) {
+int wakePipe[2] = {-1, -1};
+int pipeError = 0;
+volatile std::sig_atomic_t lastSignal = 0;
+
+extern "C" void onCancelSignal(int signal) {
     const int saved = errno;
+    lastSignal = signal;
     const char byte = 'x';
     [[maybe_unused]] const ssize_t ignored = ::write(wakePipe[1], &byte, 1);
+    Watchdog::expectEndWithin(kPoliteEnd);
     errno = saved;
 }
 
-void drainPipe() {
+bool drainPipe() {
     char bytes[64];
-    while (::read(wakePipe[0], bytes, sizeof bytes) > 0) {
-    }
+    bool any = false;
+    while (::read(wakePipe[0], bytes, sizeof bytes) > 0)
+        any = true;
+    return any;
+}
+
+void onWake() {
+    drainPipe();
     CancelFlag = true;
     // A box waiting for the operator would hold the modem off-hook until a
     // harder kill came; closing it lets the dial hang up and end.
     Platform::Interrupt();
 }
 
+void setHandler(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : kSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
 } // namespace
 
 void installCancelSignals() {
+    if (wakePipe[0] >= 0 || pipeError != 0)
+        return;
+    if (::pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        pipeError = errno;
+        return;
+    }
+    Watchdog::install();
+    setHandler(onCancelSignal);
+}
+
+void restoreDefaultSignals() {
+    setHandler(SIG_DFL);
+    if (wakePipe[0] >= 0 && drainPipe() && lastSignal != 0)
+        ::raise(lastSignal);
+}
+
+void watchCancelSignals() {
+    installCancelSignals();
+    if (pipeError != 0)
+        throw RunTimeError(pipeError == ENOMEM ? OutOfMemory : TooManyFiles,
+                           QStringLiteral("No se pudo preparar la cancelación del marcado (%1).")
+                               .arg(QString::fromLocal8Bit(std::strerror(pipeError))));
     // Owned by the application object, so it goes before the event loop does.
     static QPointer<QSocketNotifier> notifier;
     if (notifier || !QCoreApplication::instance())
         return;
-    if (wakePipe[0] < 0 && ::pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0)
-        return;
     notifier =
         new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, drainPipe);
-    struct sigaction action {};
-    action.sa_handler = onCancelSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        ::sigaction(signal, &action, nullptr);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, onWake);
+    if (drainPipe())
+        CancelFlag = true;
 }
 
 } // namespace ModDialer

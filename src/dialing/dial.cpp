@@ -7,6 +7,7 @@
 #include "dialwait.h"
 #include "platform.h"
 #include "portnumber.h"
+#include "watchdog.h"
 
 #include <QStringList>
 
@@ -70,31 +71,63 @@ int concludeWait(const WaitEnd& end, std::optional<std::chrono::seconds> limit, 
 
 // Dials and waits; returns the exit status. A cancel while the hang-up settles
 // means the dial command is never sent.
-int dialAndWait(const QString& dialCommand, const QString& number, ErrorTrap& trap) {
-    if (settleHangUp(trap) == WaitEnd::Cancelled)
+int dialAndWait(const QString& dialCommand, DiallingWindow& window, ErrorTrap& trap) {
+    if (settleHangUp(window, trap) == WaitEnd::Cancelled)
         return Platform::ExitCancelled;
     trap([] { MSComm1().setInBufferCount(0); });
     trap([&] { MSComm1().setOutput(dialCommand); });
     std::optional<std::chrono::seconds> limit = kDefaultTimeLimit;
     trap([&] { limit = dialTimeLimit(); });
-    return concludeWait(waitForAnswer(dialCommand, number, limit, trap), limit, trap);
+    window.startTimeLimit(limit);
+    const WaitEnd end = waitForAnswer(dialCommand, window, trap);
+    return concludeWait(end, limit, trap);
 }
 
 // The last hang-up is what keeps the line from staying off-hook: if it cannot
-// be sent, whoever reads the log or the status must know.
+// be sent, or the modem does not say it took it, whoever reads the log or the
+// status must know. Its "OK" also tells that a device server passed it on.
 int hangUp(int status, ErrorTrap& trap) {
-    if (trap([] { MSComm1().setOutput(kHangUpCommand); }))
+    if (!trap([] { MSComm1().setOutput(kHangUpCommand); })) {
+        Platform::Diagnostic(QStringLiteral("no se pudo colgar el módem: %1 (error %2)")
+                                 .arg(trap.record()->description())
+                                 .arg(trap.record()->number()));
+        return Platform::ExitPortUnavailable;
+    }
+    if (confirmHangUp(kHangUpCommand, trap) == WaitEnd::Answered)
         return status;
-    Platform::Diagnostic(QStringLiteral("no se pudo colgar el módem: %1 (error %2)")
-                             .arg(trap.record()->description())
-                             .arg(trap.record()->number()));
+    Platform::Diagnostic(
+        QStringLiteral("el módem no confirmó que colgó: ningún \"OK\" a \"ATH\" en 1 s"));
     return Platform::ExitPortUnavailable;
+}
+
+// The port that the dial selected, or the process ends: with 6 and nothing
+// sent when the operator cancelled before it could be had, else with 3 after
+// the port-unavailable message.
+void openSelectedPort(DiallingWindow& window, ErrorTrap& trap) {
+    // Also gives up a slow open of a pool on the network, and lets the
+    // operator see the dial is under way meanwhile.
+    trap([&] {
+        MSComm1().setOpenWatch([&window] {
+            window.showWhenDue();
+            return !CancelFlag;
+        });
+    });
+    Watchdog::setExitStatus(Platform::ExitPortUnavailable); // a port may be open from here on
+    if (!CancelFlag) // a signal that came before anything was opened
+        trap.quietly([] { MSComm1().setPortOpen(true); });
+    if (!CancelFlag && !trap.failed())
+        return; // a cancel from now on is for the waits to see
+    window.close();
+    if (std::exchange(CancelFlag, false))
+        Platform::End(Platform::ExitCancelled); // the dial command never went out
+    reportPortUnavailable(trap);
+    Platform::End(Platform::ExitPortUnavailable);
 }
 
 } // namespace
 
 void Dial(const QString& number) {
-    installCancelSignals();
+    watchCancelSignals();
     // Untrapped: any failure here ends the program with the error's number.
     MSComm1().setPortOpen(true); // first use: creates and loads the settings window, hidden
     MSComm1().setOutput(kHangUpCommand);
@@ -104,12 +137,11 @@ void Dial(const QString& number) {
 
     // From here on a failing step is passed over.
     ErrorTrap trap;
-    trap([] { MSComm1().setPortOpen(true); });
-    if (trap.failed()) {
-        reportPortUnavailable(trap);
-        Platform::End(Platform::ExitPortUnavailable);
-    }
-    const int status = hangUp(dialAndWait(dialCommand, number, trap), trap);
+    DiallingWindow window(number);
+    openSelectedPort(window, trap);
+    const int dialled = dialAndWait(dialCommand, window, trap);
+    window.close();
+    const int status = hangUp(dialled, trap);
     trap([] { MSComm1().setPortOpen(false); });
     Platform::End(status);
 }

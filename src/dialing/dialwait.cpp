@@ -9,6 +9,8 @@
 #include "profilefile.h"
 #include "text.h"
 
+#include <QScopeGuard>
+
 namespace ModDialer {
 namespace {
 
@@ -18,7 +20,11 @@ using std::chrono::milliseconds;
 
 constexpr std::chrono::seconds kHangUpSettle{2};
 constexpr std::chrono::seconds kAbortAnswer{1};
-constexpr milliseconds kProgressDelay{500};
+// A modem answers a hang-up in milliseconds; a second covers a slow device server.
+constexpr std::chrono::seconds kHangUpConfirm{1};
+// From the operator's click: a long open or wait has the window up, with its
+// way out, within half a second (showing it takes a few hundredths).
+constexpr milliseconds kProgressDelay{400};
 // Sleeps this long at most when nothing else bounds the wait; any event wakes it.
 constexpr milliseconds kLongestSleep{3600s};
 
@@ -52,65 +58,72 @@ bool pass(AnswerScanner& scanner, milliseconds maxWait, ErrorTrap& trap) {
     return false;
 }
 
-// Lets events run and reads what arrives until done holds, limit passes, the
-// line is lost or a cancel comes.
-WaitEnd::Kind collectUntil(milliseconds limit, bool (AnswerScanner::*done)() const,
-                           ErrorTrap& trap) {
-    const auto deadline = Platform::Now() + limit;
-    AnswerScanner scanner;
+struct Collect {
+    milliseconds limit;
+    bool (AnswerScanner::*done)() const;
+    QString echo;                     // of the command answered, not searched
+    DiallingWindow* window = nullptr; // shown when due, if the wait has one
+    bool cancellable = true;
+};
+
+// Lets events run and reads what arrives until done holds, the limit passes,
+// the line is lost or (when it may) a cancel comes.
+WaitEnd::Kind collectUntil(const Collect& how, ErrorTrap& trap) {
+    const auto deadline = Platform::Now() + how.limit;
+    AnswerScanner scanner(how.echo);
     while (Platform::Now() < deadline) {
-        if (pass(scanner, until(deadline), trap))
+        const milliseconds sleep =
+            how.window ? std::min(until(deadline), how.window->nextWake()) : until(deadline);
+        if (pass(scanner, sleep, trap))
             return WaitEnd::Lost;
-        if (takeCancel())
+        if (how.cancellable && takeCancel())
             return WaitEnd::Cancelled;
-        if ((scanner.*done)())
+        if ((scanner.*how.done)())
             return WaitEnd::Answered;
+        if (how.window)
+            how.window->showWhenDue();
     }
     return WaitEnd::TimedOut;
 }
 
-// The dialling window's timing: shown once the wait has lasted half a second,
-// closed whenever the wait ends, before any beep or message.
-class DialWait {
-public:
-    DialWait(const QString& number, std::optional<std::chrono::seconds> limit)
-        : m_number(number), m_start(Platform::Now()) {
-        if (limit)
-            m_deadline = Platform::Deadline{m_start + *limit, *limit};
-    }
-    ~DialWait() { closeProgress(); }
-    DialWait(const DialWait&) = delete;
-    DialWait& operator=(const DialWait&) = delete;
-
-    milliseconds nextWake() const {
-        milliseconds wake = kLongestSleep;
-        if (!m_progressShown)
-            wake = std::min(wake, until(m_start + kProgressDelay));
-        if (m_deadline)
-            wake = std::min(wake, until(m_deadline->at));
-        return wake;
-    }
-    bool timedOut() const { return m_deadline && Platform::Now() >= m_deadline->at; }
-    void showProgressWhenDue() {
-        if (m_progressShown || Platform::Now() < m_start + kProgressDelay)
-            return;
-        m_progressShown = true;
-        Platform::ShowProgress(QStringLiteral("Marcando %1…").arg(m_number), m_deadline,
-                               [] { CancelFlag = true; });
-    }
-    void closeProgress() {
-        if (std::exchange(m_progressShown, false))
-            Platform::CloseProgress();
-    }
-
-private:
-    QString m_number;
-    Clock::time_point m_start;
-    std::optional<Platform::Deadline> m_deadline;
-    bool m_progressShown = false;
-};
-
 } // namespace
+
+DiallingWindow::DiallingWindow(const QString& number)
+    : m_number(number), m_start(Platform::LaunchTime().value_or(Platform::Now())) {}
+
+void DiallingWindow::startTimeLimit(std::optional<std::chrono::seconds> limit) {
+    if (!limit)
+        return;
+    m_deadline = Platform::Deadline{Platform::Now() + *limit, *limit};
+    if (m_shown) // up already, through a slow open: it shows the time left from now on
+        Platform::ShowProgress(QStringLiteral("Marcando %1…").arg(m_number), m_deadline, {});
+}
+
+bool DiallingWindow::timedOut() const {
+    return m_deadline && Platform::Now() >= m_deadline->at;
+}
+
+milliseconds DiallingWindow::nextWake() const {
+    milliseconds wake = kLongestSleep;
+    if (!m_shown)
+        wake = std::min(wake, until(m_start + kProgressDelay));
+    if (m_deadline)
+        wake = std::min(wake, until(m_deadline->at));
+    return wake;
+}
+
+void DiallingWindow::showWhenDue() {
+    if (m_shown || Platform::Now() < m_start + kProgressDelay)
+        return;
+    m_shown = true;
+    Platform::ShowProgress(QStringLiteral("Marcando %1…").arg(m_number), m_deadline,
+                           [] { CancelFlag = true; });
+}
+
+void DiallingWindow::close() {
+    if (std::exchange(m_shown, false))
+        Platform::CloseProgress();
+}
 
 std::optional<std::chrono::seconds> dialTimeLimit() {
     const QString text = trimSpaces(IniFile::instance().ReadValue(
@@ -129,21 +142,29 @@ std::optional<std::chrono::seconds> dialTimeLimit() {
     return std::chrono::seconds(seconds);
 }
 
-WaitEnd::Kind settleHangUp(ErrorTrap& trap) {
-    return collectUntil(kHangUpSettle, &AnswerScanner::hasFinalResult, trap);
+WaitEnd::Kind settleHangUp(DiallingWindow& window, ErrorTrap& trap) {
+    return collectUntil({kHangUpSettle, &AnswerScanner::hasFinalResult, {}, &window, true}, trap);
 }
 
 WaitEnd::Kind stopDialling(ErrorTrap& trap) {
     trap([] { MSComm1().setOutput(QStringLiteral("\r")); });
-    return collectUntil(kAbortAnswer, &AnswerScanner::hasCompleteLine, trap);
+    return collectUntil({kAbortAnswer, &AnswerScanner::hasCompleteLine, {}, nullptr, true}, trap);
 }
 
-WaitEnd waitForAnswer(const QString& dialCommand, const QString& number,
-                      std::optional<std::chrono::seconds> limit, ErrorTrap& trap) {
-    DialWait wait(number, limit);
+WaitEnd::Kind confirmHangUp(const QString& hangUpCommand, ErrorTrap& trap) {
+    return collectUntil({kHangUpConfirm, &AnswerScanner::foundOk, hangUpCommand, nullptr, false},
+                        trap);
+}
+
+WaitEnd waitForAnswer(const QString& dialCommand, DiallingWindow& window, ErrorTrap& trap) {
+    // However the wait ends, the window goes before any message.
+    const auto closeWindow = qScopeGuard([&window] { window.close(); });
     AnswerScanner scanner(dialCommand);
+    // The cue's library and sound are made ready while nothing else happens,
+    // so that "OK" reaches the operator at once.
+    trap([] { Platform::PrepareBeep(); });
     for (;;) {
-        if (pass(scanner, wait.nextWake(), trap))
+        if (pass(scanner, window.nextWake(), trap))
             return {WaitEnd::Lost, {}};
         // Checked before "OK": a cancel in the same pass still stops the call.
         if (takeCancel())
@@ -153,16 +174,16 @@ WaitEnd waitForAnswer(const QString& dialCommand, const QString& number,
         bool found = true;
         trap([&] { found = scanner.foundOk(); });
         if (found) {
-            wait.closeProgress();
+            window.close();
             trap([] { Platform::Beep(); });
             trap([] { Platform::MsgBox(kDialledPrompt); });
             return {WaitEnd::Answered, {}};
         }
         if (const auto line = scanner.failureLine())
             return {WaitEnd::Failed, *line};
-        if (wait.timedOut())
+        if (window.timedOut())
             return {WaitEnd::TimedOut, {}};
-        wait.showProgressWhenDue();
+        window.showWhenDue();
     }
 }
 

@@ -14,21 +14,31 @@ class ErrorTrap {
 public:
     // True when the step ran to its end.
     template <typename Step> bool operator()(Step&& step) {
-        try {
-            std::forward<Step>(step)();
-            return true;
-        } catch (const RunTimeError& error) {
-            m_record = error;
-            Platform::Diagnostic(QStringLiteral("paso omitido, error %1: %2")
-                                     .arg(error.number())
-                                     .arg(error.description()));
-            return false;
-        }
+        return run(std::forward<Step>(step), true);
+    }
+    // The same, for a step whose failure the routine reports itself: one
+    // account of it is enough.
+    template <typename Step> bool quietly(Step&& step) {
+        return run(std::forward<Step>(step), false);
     }
     bool failed() const { return m_record.has_value(); }
     const std::optional<RunTimeError>& record() const { return m_record; }
     void clear() { m_record.reset(); }
 
 private:
+    template <typename Step> bool run(Step&& step, bool note) {
+        try {
+            std::forward<Step>(step)();
+            return true;
+        } catch (const RunTimeError& error) {
+            m_record = error;
+            if (note)
+                Platform::Diagnostic(QStringLiteral("paso omitido, error %1: %2")
+                                         .arg(error.number())
+                                         .arg(error.description()));
+            return false;
+        }
+    }
+
     std::optional<RunTimeError> m_record;
 };

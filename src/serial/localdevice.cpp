@@ -55,6 +55,19 @@ void LocalDevice::recordFailure() {
     m_failure = describeOpenFailure(m_device, m_port.error(), m_port.errorString());
 }
 
+// A device opens at once, or fails at once: nothing is left under way.
+void LocalDevice::startOpen(const LineSettings& settings) {
+    try {
+        open(settings);
+    } catch (const RunTimeError& error) {
+        m_error = error;
+    }
+}
+
+RunTimeError LocalDevice::error() const {
+    return m_error.value_or(RunTimeError(DeviceUnavailable, m_device));
+}
+
 void LocalDevice::open(const LineSettings& settings) {
     m_port.setPortName(m_device);
     m_port.setBaudRate(settings.baudRate);
@@ -124,9 +137,12 @@ void LocalDevice::purgeInput() {
     m_port.readAll();
 }
 
+// Waiting for bytes written when none are left would wait out the whole bound
+// reading the modem's answers, and hold the line from the next call that long.
 void LocalDevice::close() {
     if (!m_port.isOpen())
         return;
-    m_port.waitForBytesWritten(int(kWriteTimeout.count()));
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(int(kWriteTimeout.count()));
     m_port.close();
 }

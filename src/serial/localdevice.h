@@ -7,6 +7,7 @@
 #include "runtimeerror.h"
 #include "transport.h"
 
+#include <optional>
 #include <QSerialPort>
 
 class LocalDevice : public Transport {
@@ -15,7 +16,10 @@ public:
     LocalDevice(const QString& device, const QString& label);
     ~LocalDevice() override;
 
-    void open(const LineSettings& settings) override;
+    void startOpen(const LineSettings& settings) override;
+    Opening advanceOpen() override { return m_port.isOpen() ? Opening::Open : Opening::Failed; }
+    void abandon(std::chrono::milliseconds) override {}
+    RunTimeError error() const override;
     QString failure() const override { return m_failure; }
     void apply(const LineSettings& settings) override;
     void send(const QByteArray& bytes) override;
@@ -26,6 +30,7 @@ public:
     bool lost() const override { return m_lost; }
 
 private:
+    void open(const LineSettings& settings);
     bool applyFraming(const LineSettings& settings);
     // Why the open failed, for the log and the operator's box.
     void recordFailure();
@@ -34,6 +39,7 @@ private:
     QString m_device;
     QString m_label;
     QString m_failure;
+    std::optional<RunTimeError> m_error;
     bool m_lost = false;
     bool m_framingNoted = false;
 };

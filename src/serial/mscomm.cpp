@@ -4,8 +4,6 @@
 #include "porttargets.h"
 #include "runtimeerror.h"
 
-#include <optional>
-
 void MSComm::setPortOpen(bool open) {
     if (!open) {
         closeLine();
@@ -41,42 +39,13 @@ void MSComm::setSettings(const QString& settings) {
         m_line->apply(m_settings);
 }
 
-// The first target that can be had is the line; when none can, the log gets
-// one line for each, and the last one's error stands for all.
+// The first target that can be had is the line, and what waited goes there.
 void MSComm::openLine() {
-    m_openFailure.clear();
-    QStringList why;
-    std::optional<RunTimeError> last;
-    for (const QString& target : targetsFor(m_commPort)) {
-        try {
-            m_line = tryTarget(target, why);
-            return;
-        } catch (const RunTimeError& error) {
-            last = error;
-        }
-    }
-    m_openFailure = why.join(QLatin1Char('\n'));
-    throw *last;
-}
-
-std::unique_ptr<Transport> MSComm::tryTarget(const QString& target, QStringList& why) {
-    const QString label = QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target);
-    std::unique_ptr<Transport> line = transportFor(target, label);
-    if (!line) {
-        why.append(label + QStringLiteral(": no es un dispositivo ni rfc2217://HOST:PUERTO ni "
-                                          "socket://HOST:PUERTO"));
-        throw RunTimeError(DeviceUnavailable, target);
-    }
-    try {
-        line->open(m_settings);
-        if (!m_pending.isEmpty())
-            line->send(m_pending);
-    } catch (const RunTimeError&) {
-        why.append(label + QStringLiteral(": ") + line->failure());
-        throw;
-    }
+    QList<PoolOpen::Target> targets;
+    for (const QString& target : targetsFor(m_commPort))
+        targets.append({target, QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target)});
+    m_line = PoolOpen::open(targets, m_settings, m_pending, m_keepGoing, m_openFailure);
     m_pending.clear();
-    return line;
 }
 
 void MSComm::closeLine() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "linesettings.h"
+#include "poolopen.h"
 #include "serialline.h"
 #include "transport.h"
 
@@ -26,11 +27,12 @@ public:
     QString input() override;
     bool lineLost() const override { return m_line && m_line->lost(); }
     QString openFailure() const override { return m_openFailure; }
+    void setOpenWatch(std::function<bool()> keepGoing) override {
+        m_keepGoing = std::move(keepGoing);
+    }
 
 private:
     void openLine();
-    // Opens one target and sends what waits; the open line, or none and why.
-    std::unique_ptr<Transport> tryTarget(const QString& target, QStringList& why);
     void closeLine();
     void sendPending();
     Transport& line() const;
@@ -41,4 +43,5 @@ private:
     bool m_portOpen = false;
     QByteArray m_pending;
     QString m_openFailure;
+    PoolOpen::KeepGoing m_keepGoing;
 };

@@ -4,10 +4,18 @@
 RawTcpPort::RawTcpPort(const NetworkAddress& address, const QString& target)
     : m_address(address), m_line(target) {}
 
+void RawTcpPort::startOpen(const LineSettings&) {
+    m_line.startConnect(m_address.host, m_address.port);
+}
+
 // Nothing is negotiated, so only a close right after the connect says busy.
-void RawTcpPort::open(const LineSettings&) {
-    m_line.connectTo(m_address.host, m_address.port);
-    m_line.failIfClosedAtOnce();
+Transport::Opening RawTcpPort::advanceOpen() {
+    if (m_line.connected()) {
+        m_line.startBusySettle();
+        if (m_line.settled())
+            return Opening::Open;
+    }
+    return m_line.failed() ? Opening::Failed : Opening::Underway;
 }
 
 void RawTcpPort::purgeInput() {

@@ -11,7 +11,10 @@ class RawTcpPort : public Transport {
 public:
     RawTcpPort(const NetworkAddress& address, const QString& target);
 
-    void open(const LineSettings& settings) override;
+    void startOpen(const LineSettings&) override;
+    Opening advanceOpen() override;
+    void abandon(std::chrono::milliseconds bound) override { m_line.failTimedOut(bound); }
+    RunTimeError error() const override { return m_line.error(); }
     QString failure() const override { return m_line.failure(); }
     void apply(const LineSettings&) override {}
     void send(const QByteArray& bytes) override { m_line.send(bytes); }

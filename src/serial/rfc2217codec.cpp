@@ -3,7 +3,8 @@
 
 namespace {
 
-constexpr uchar kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, kSb = 250, kSe = 240;
+constexpr uchar kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, kSb = 250, kSe = 240,
+                kNop = 241;
 constexpr uchar kBinary = 0, kSuppressGoAhead = 3, kComPortOption = 44;
 constexpr uchar kCr = '\r';
 
@@ -52,6 +53,10 @@ uchar stopCode(QSerialPort::StopBits stop) {
 }
 
 } // namespace
+
+QByteArray Rfc2217Codec::noOperation() {
+    return bytes({kIac, kNop});
+}
 
 void Rfc2217Codec::ask(Options& side, uchar verb, uchar option) {
     side[option].asked = true;

@@ -19,6 +19,8 @@ public:
     QByteArray lineSettings(const LineSettings& settings);
     // Asks the server to drop what it received from the modem and not yet sent.
     QByteArray purgeServerInput();
+    // Telnet's no-operation: it goes no further than the server.
+    static QByteArray noOperation();
     // The line's text as the server must receive it: 0xFF doubled, and a CR
     // followed by NUL while the server has not agreed to binary.
     QByteArray encode(const QByteArray& text) const;

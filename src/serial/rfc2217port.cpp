@@ -3,53 +3,78 @@
 
 #include "platform.h"
 
-Rfc2217Port::Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label)
-    : m_address(address), m_label(label), m_line(target) {}
+namespace {
 
-void Rfc2217Port::open(const LineSettings& settings) {
-    m_line.connectTo(m_address.host, m_address.port);
+// While the dial waits nothing else crosses the line, and a cut is only noticed
+// where sent data goes unacknowledged: a Telnet no-operation, now and then,
+// which the server keeps to itself.
+constexpr std::chrono::seconds kNoOperationInterval{4};
+
+} // namespace
+
+Rfc2217Port::Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label)
+    : m_address(address), m_label(label), m_line(target) {
+    QObject::connect(&m_noOperation, &QTimer::timeout, [this] { keepTalking(); });
+}
+
+void Rfc2217Port::startOpen(const LineSettings& settings) {
+    m_settings = settings;
+    m_line.startConnect(m_address.host, m_address.port);
+}
+
+Transport::Opening Rfc2217Port::advanceOpen() {
+    if (!m_line.connected())
+        return m_line.failed() ? Opening::Failed : Opening::Underway;
     try {
-        m_line.send(m_codec.greeting());
-        negotiate(settings);
-    } catch (const RunTimeError& error) {
+        if (!std::exchange(m_greeted, true))
+            m_line.send(m_codec.greeting());
+        if (negotiated()) {
+            m_noOperation.start(kNoOperationInterval);
+            return Opening::Open;
+        }
+    } catch (const RunTimeError&) {
         // A busy server may close before it has heard us out: then what we
         // send is refused, and the connection is busy all the same.
-        if (error.number() != DeviceIoError)
-            throw;
         pull();
         m_line.failBusy(std::exchange(m_text, QByteArray()));
     }
+    return m_line.failed() ? Opening::Failed : Opening::Underway;
 }
 
 // Ready once the server has answered every setting. A busy ser2net agrees to
 // the options, says why it is busy and closes, so only the answers tell.
-void Rfc2217Port::negotiate(const LineSettings& settings) {
-    const QDeadlineTimer deadline(TcpLine::kStepTimeout);
-    bool settingsSent = false;
-    for (;;) {
-        pull();
-        if (m_line.closed())
-            m_line.failBusy(std::exchange(m_text, QByteArray()));
-        if (m_codec.comPort() == Rfc2217Codec::ComPort::Refused)
-            return carryOnWithoutSettings(settings);
-        if (m_codec.comPort() == Rfc2217Codec::ComPort::Accepted && !settingsSent) {
-            m_line.send(m_codec.lineSettings(settings));
-            settingsSent = true;
-        }
-        if (settingsSent && m_codec.unanswered() == 0)
-            return;
-        if (deadline.hasExpired())
-            m_line.failTimedOut();
-        m_line.waitForServer(deadline);
+bool Rfc2217Port::negotiated() {
+    pull();
+    if (m_line.closed()) {
+        m_line.failBusy(std::exchange(m_text, QByteArray()));
+        return false;
     }
+    if (m_codec.comPort() == Rfc2217Codec::ComPort::Refused)
+        return settledWithoutSettings();
+    if (m_codec.comPort() == Rfc2217Codec::ComPort::Accepted && !m_settingsSent) {
+        m_line.send(m_codec.lineSettings(m_settings));
+        m_settingsSent = true;
+    }
+    return m_settingsSent && m_codec.unanswered() == 0;
 }
 
 // A plain Telnet server: the line keeps the server's own settings.
-void Rfc2217Port::carryOnWithoutSettings(const LineSettings& settings) {
-    m_line.failIfClosedAtOnce();
+bool Rfc2217Port::settledWithoutSettings() {
+    m_line.startBusySettle();
+    if (!m_line.settled())
+        return false;
     Platform::Diagnostic(QStringLiteral("%1 no admite RFC 2217: la línea queda con la "
                                         "configuración del servidor, no \"%2\".")
-                             .arg(m_label, settings.text));
+                             .arg(m_label, m_settings.text));
+    return true;
+}
+
+void Rfc2217Port::keepTalking() {
+    try {
+        m_line.send(m_codec.noOperation());
+    } catch (const RunTimeError&) {
+        m_noOperation.stop(); // the line counts as lost now, and the wait says so
+    }
 }
 
 void Rfc2217Port::apply(const LineSettings& settings) {
@@ -81,4 +106,9 @@ void Rfc2217Port::purgeInput() {
     m_text.clear();
     if (m_codec.comPort() == Rfc2217Codec::ComPort::Accepted)
         m_line.send(m_codec.purgeServerInput());
+}
+
+void Rfc2217Port::close() {
+    m_noOperation.stop();
+    m_line.close();
 }

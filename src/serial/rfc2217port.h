@@ -9,24 +9,30 @@
 #include "tcpline.h"
 #include "transport.h"
 
+#include <QTimer>
+
 class Rfc2217Port : public Transport {
 public:
     // label names the line in notes: "COM2 (rfc2217://modems:7001)".
     Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label);
 
-    void open(const LineSettings& settings) override;
+    void startOpen(const LineSettings& settings) override;
+    Opening advanceOpen() override;
+    void abandon(std::chrono::milliseconds bound) override { m_line.failTimedOut(bound); }
+    RunTimeError error() const override { return m_line.error(); }
     QString failure() const override { return m_line.failure(); }
     void apply(const LineSettings& settings) override;
     void send(const QByteArray& bytes) override { m_line.send(m_codec.encode(bytes)); }
     qint64 available() override;
     QByteArray take() override;
     void purgeInput() override;
-    void close() override { m_line.close(); }
+    void close() override;
     bool lost() const override { return m_line.lost(); }
 
 private:
-    void negotiate(const LineSettings& settings);
-    void carryOnWithoutSettings(const LineSettings& settings);
+    bool negotiated();
+    bool settledWithoutSettings();
+    void keepTalking();
     // Decodes what the server sent, as far as the bounded buffer has room.
     void pull();
 
@@ -34,5 +40,9 @@ private:
     QString m_label;
     TcpLine m_line;
     Rfc2217Codec m_codec;
+    LineSettings m_settings;
+    bool m_greeted = false;
+    bool m_settingsSent = false;
     QByteArray m_text;
+    QTimer m_noOperation;
 };

@@ -2,6 +2,7 @@
 // The serial-line control as the dial routine drives it.
 #pragma once
 
+#include <functional>
 #include <QString>
 
 class SerialLine {
@@ -26,4 +27,7 @@ public:
     virtual bool lineLost() const = 0;
     // Why the last open failed, for the log: "COM2 (/dev/ttyS1): <reason>".
     virtual QString openFailure() const = 0;
+    // Asked between the passes of an open that waits (a pool on the network):
+    // false gives the open up, which then fails with error 68.
+    virtual void setOpenWatch(std::function<bool()> keepGoing) = 0;
 };

@@ -8,8 +8,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <QEventLoop>
-#include <QTimer>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,6 +18,11 @@ using namespace std::chrono_literals;
 // A busy ser2net closes within a few milliseconds of accepting.
 constexpr std::chrono::milliseconds kBusySettle = 200ms;
 constexpr int kLongestServerText = 80;
+// Keepalive probes start after this much silence, one a second; with the
+// user timeout they end a dead connection kSilentCut after its last packet.
+constexpr int kKeepAliveIdleSeconds = 3;
+constexpr int kKeepAliveIntervalSeconds = 1;
+constexpr int kKeepAliveProbes = 5;
 
 // What a server that refused us said, as one printable line.
 QString serverText(const QByteArray& text) {
@@ -39,68 +42,97 @@ void quickAcknowledge(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
+void setOption(int fd, int level, int name, int value) {
+    ::setsockopt(fd, level, name, &value, sizeof value);
+}
+
+// No delay for the few bytes of a command, and a silent cut noticed in seconds
+// instead of the system's two hours.
+void tuneConnected(int fd) {
+    setOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
+    setOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
+    setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
+    setOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
+    setOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
+    setOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT,
+              int(std::chrono::milliseconds(TcpLine::kSilentCut).count()));
+}
+
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// The addresses of host, within the deadline. A numeric address needs no
-// lookup; a name is looked up in the background so that the wait is bounded.
-struct Addresses {
-    addrinfo* list = nullptr;
-    int error = 0;
-    ~Addresses() {
-        if (list)
-            ::freeaddrinfo(list);
-    }
-};
+} // namespace
 
 // One lookup's request and everything it points at, kept together: a lookup
-// that outlives its deadline and cannot be cancelled keeps using them.
-struct Lookup {
+// still running when the line goes cannot be stopped, and keeps using them.
+struct AddressLookup {
     QByteArray name;
     QByteArray service;
     addrinfo hints{};
     gaicb request{};
+    bool running = false;
+    addrinfo* list = nullptr;
+    addrinfo* next = nullptr; // the next address to try
+
+    ~AddressLookup() {
+        if (list)
+            ::freeaddrinfo(list);
+    }
+    // A numeric address needs no lookup; a name is looked up in the background.
+    void start(const QString& host, quint16 port) {
+        name = host.toUtf8();
+        service = QByteArray::number(port);
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+        if (::getaddrinfo(name.constData(), service.constData(), &hints, &list) == 0) {
+            next = list;
+            return;
+        }
+        hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+        request.ar_name = name.constData();
+        request.ar_service = service.constData();
+        request.ar_request = &hints;
+        gaicb* requests[] = {&request};
+        running = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) == 0;
+    }
+    // 0 when the addresses are known, EAI_INPROGRESS while looking, else the failure.
+    int result() {
+        if (!running)
+            return list ? 0 : EAI_FAIL;
+        const int error = ::gai_error(&request);
+        if (error == EAI_INPROGRESS)
+            return error;
+        running = false;
+        list = next = request.ar_result;
+        return list ? 0 : error;
+    }
+    // True when it can be freed: no resolver thread writes into it any more.
+    bool stop() {
+        if (!running || ::gai_cancel(&request) == EAI_CANCELED)
+            return true;
+        if (::gai_error(&request) == EAI_INPROGRESS)
+            return false;
+        result(); // done after all: take the addresses, to free them
+        return true;
+    }
 };
 
-void lookUp(const QString& host, quint16 port, const QDeadlineTimer& deadline, Addresses& out) {
-    auto lookup = std::make_unique<Lookup>();
-    lookup->name = host.toUtf8();
-    lookup->service = QByteArray::number(port);
-    lookup->hints.ai_socktype = SOCK_STREAM;
-    lookup->hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    if (::getaddrinfo(lookup->name.constData(), lookup->service.constData(), &lookup->hints,
-                      &out.list) == 0)
-        return;
-    lookup->hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
-    lookup->request.ar_name = lookup->name.constData();
-    lookup->request.ar_service = lookup->service.constData();
-    lookup->request.ar_request = &lookup->hints;
-    gaicb* requests[] = {&lookup->request};
-    out.error = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr);
-    const qint64 left = std::max<qint64>(deadline.remainingTime(), 0);
-    const timespec wait{time_t(left / 1000), long(left % 1000) * 1000000};
-    if (out.error == 0) {
-        ::gai_suspend(requests, 1, &wait);
-        out.error = ::gai_error(&lookup->request);
-    }
-    if (out.error == EAI_INPROGRESS && ::gai_cancel(&lookup->request) != EAI_CANCELED) {
-        lookup.release(); // the resolver still writes into it; a few bytes, once
-        return;
-    }
-    out.list = lookup->request.ar_result;
+TcpLine::TcpLine(const QString& target) : m_target(target) {
+    m_settle.setSingleShot(true);
 }
-
-} // namespace
-
-TcpLine::TcpLine(const QString& target) : m_target(target) {}
 
 TcpLine::~TcpLine() {
     drop();
 }
 
 void TcpLine::drop() {
+    if (m_lookup && !m_lookup->stop())
+        m_lookup.release(); // the resolver still writes into it; a few bytes, once
+    m_lookup.reset();
+    m_writable.reset();
     m_readable.reset();
+    m_settle.stop();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -108,71 +140,120 @@ void TcpLine::drop() {
 
 void TcpLine::fail(ErrorNumber number, const QString& reason) {
     m_failure = reason;
+    m_error = RunTimeError(number, QStringLiteral("%1: %2.").arg(m_target, reason));
     drop();
-    throw RunTimeError(number, QStringLiteral("%1: %2.").arg(m_target, reason));
 }
 
-bool TcpLine::waitWritable(int fd, const QDeadlineTimer& deadline) const {
-    pollfd watched{fd, POLLOUT, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&watched, 1, int(std::max<qint64>(deadline.remainingTime(), 0)));
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
+RunTimeError TcpLine::error() const {
+    return m_error.value_or(RunTimeError(DeviceUnavailable, m_target));
 }
 
-// A connected socket to the first address that takes one, or -1 with errno set.
-int TcpLine::connectedSocket(const QString& host, quint16 port, const QDeadlineTimer& deadline) {
-    Addresses addresses;
-    lookUp(host, port, deadline, addresses);
-    if (!addresses.list && (addresses.error == EAI_INPROGRESS || deadline.hasExpired()))
-        failTimedOut();
-    if (!addresses.list)
-        fail(DeviceUnavailable,
-             QStringLiteral("No existe el servidor %1 (no such host)").arg(host));
-    int error = ETIMEDOUT;
-    for (addrinfo* a = addresses.list; a && !deadline.hasExpired(); a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd < 0)
+void TcpLine::startConnect(const QString& host, quint16 port) {
+    m_lookup = std::make_unique<AddressLookup>();
+    m_lookup->start(host, port);
+    m_lastError = ETIMEDOUT;
+}
+
+bool TcpLine::lookedUp() {
+    const int result = m_lookup->result();
+    if (result == 0 || result == EAI_INPROGRESS)
+        return result == 0;
+    fail(DeviceUnavailable, QStringLiteral("No existe el servidor %1 (no such host)")
+                                .arg(QString::fromUtf8(m_lookup->name)));
+    return false;
+}
+
+// Starts a connect to the next address; fails when none is left.
+void TcpLine::connectNext() {
+    while (addrinfo* address = m_lookup->next) {
+        m_lookup->next = address->ai_next;
+        const int fd = ::socket(address->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            m_lastError = errno;
             continue;
-        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0)
-            return fd;
-        error = errno;
-        if (error == EINPROGRESS) {
-            error = waitWritable(fd, deadline) ? 0 : ETIMEDOUT;
-            socklen_t size = sizeof error;
-            if (error == 0)
-                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-            if (error == 0)
-                return fd;
         }
+        if (::connect(fd, address->ai_addr, address->ai_addrlen) == 0 || errno == EINPROGRESS) {
+            m_fd = fd;
+            m_writable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+            return;
+        }
+        m_lastError = errno;
         ::close(fd);
     }
-    errno = error;
-    return -1;
+    connectFailed(m_lastError);
 }
 
-void TcpLine::connectTo(const QString& host, quint16 port) {
-    m_fd = connectedSocket(host, port, QDeadlineTimer(kStepTimeout));
-    if (m_fd < 0) {
-        if (errno == ECONNREFUSED)
-            fail(DeviceUnavailable, QStringLiteral("Conexión rechazada (connection refused)"));
-        if (errno == ETIMEDOUT)
-            failTimedOut();
+void TcpLine::connectFailed(int error) {
+    if (error == ECONNREFUSED)
+        fail(DeviceUnavailable, QStringLiteral("Conexión rechazada (connection refused)"));
+    else
         fail(DeviceUnavailable,
-             QStringLiteral("No se pudo conectar (%1)").arg(systemReason(errno)));
+             QStringLiteral("No se pudo conectar (%1)").arg(systemReason(error)));
+}
+
+bool TcpLine::connected() {
+    while (!m_connected && !failed()) {
+        if (m_fd < 0) {
+            if (!lookedUp())
+                return false;
+            connectNext();
+            continue;
+        }
+        pollfd watched{m_fd, POLLOUT, 0};
+        if (::poll(&watched, 1, 0) <= 0)
+            return false;
+        int error = 0;
+        socklen_t size = sizeof error;
+        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size);
+        m_writable.reset();
+        if (error == 0) {
+            m_connected = true;
+            tuneConnected(m_fd);
+            watchReads();
+        } else {
+            m_lastError = error;
+            ::close(std::exchange(m_fd, -1));
+        }
     }
-    const int on = 1;
-    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    m_ended = false;
+    return m_connected;
+}
+
+void TcpLine::watchReads() {
     m_readable = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     QObject::connect(m_readable.get(), &QSocketNotifier::activated, [this] { fill(); });
+}
+
+void TcpLine::startBusySettle() {
+    if (std::exchange(m_settling, true))
+        return;
+    m_settle.start(kBusySettle); // its timer wakes the loop when the time is up
+}
+
+bool TcpLine::settled() {
+    fill();
+    if (closed()) {
+        failBusy(take());
+        return false;
+    }
+    return m_settling && !m_settle.isActive();
+}
+
+void TcpLine::failTimedOut(std::chrono::milliseconds bound) {
+    fail(DeviceUnavailable, QStringLiteral("Sin respuesta del servidor en %1 s (timed out)")
+                                .arg(double(bound.count()) / 1000.0));
+}
+
+void TcpLine::failBusy(const QByteArray& text) {
+    const QString said = serverText(text);
+    fail(PortInUse,
+         QStringLiteral("Ocupado: %1 (busy)")
+             .arg(said.isEmpty() ? QStringLiteral("el servidor cerró la conexión") : said));
 }
 
 // Takes what the socket holds while there is room; a full buffer stops the
 // watch (no busy loop), and taking from it starts it again.
 void TcpLine::fill() {
-    while (!closed() && m_inbox.size() < kLineBufferSize) {
+    while (m_connected && !closed() && m_inbox.size() < kLineBufferSize) {
         char chunk[4096];
         const qint64 room = std::min<qint64>(sizeof chunk, kLineBufferSize - m_inbox.size());
         const ssize_t n = ::recv(m_fd, chunk, size_t(room), 0);
@@ -203,51 +284,26 @@ QByteArray TcpLine::take(qint64 most) {
     return taken;
 }
 
-void TcpLine::waitForServer(const QDeadlineTimer& deadline) {
-    if (closed() || !m_readable)
-        return;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(m_readable.get(), &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-    timer.start(std::max<qint64>(deadline.remainingTime(), 0));
-    loop.exec();
-}
-
-void TcpLine::failTimedOut() {
-    fail(DeviceUnavailable,
-         QStringLiteral("Sin respuesta del servidor en %1 s (timed out)").arg(kStepTimeout / 1s));
-}
-
-void TcpLine::failBusy(const QByteArray& text) {
-    const QString said = serverText(text);
-    fail(PortInUse,
-         QStringLiteral("Ocupado: %1 (busy)")
-             .arg(said.isEmpty() ? QStringLiteral("el servidor cerró la conexión") : said));
-}
-
-void TcpLine::failIfClosedAtOnce() {
-    const QDeadlineTimer settle(kBusySettle);
-    while (!closed() && !settle.hasExpired()) {
-        waitForServer(settle);
-        fill();
-    }
-    if (closed())
-        failBusy(take());
+bool TcpLine::waitWritable(const QDeadlineTimer& deadline) const {
+    pollfd watched{m_fd, POLLOUT, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&watched, 1, int(std::max<qint64>(deadline.remainingTime(), 0)));
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
 }
 
 void TcpLine::send(const QByteArray& bytes) {
     const QDeadlineTimer deadline(kWriteTimeout);
     qint64 sent = 0;
-    int error = m_fd < 0 ? ENOTCONN : 0;
+    int error = m_fd < 0 || !m_connected ? ENOTCONN : 0;
     while (error == 0 && sent < bytes.size()) {
         const ssize_t n =
             ::send(m_fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
         if (n >= 0)
             sent += n;
         else if (errno == EAGAIN || errno == EWOULDBLOCK)
-            error = waitWritable(m_fd, deadline) ? 0 : ETIMEDOUT;
+            error = waitWritable(deadline) ? 0 : ETIMEDOUT;
         else if (errno != EINTR)
             error = errno;
     }
@@ -263,13 +319,15 @@ void TcpLine::send(const QByteArray& bytes) {
 void TcpLine::close() {
     if (m_fd < 0)
         return;
-    m_readable.reset(); // read here, not when the loop next runs
-    int rounds = 0;
-    do {
+    if (m_connected) {
+        m_readable.reset(); // read here, not when the loop next runs
+        int rounds = 0;
+        do {
+            m_inbox.clear();
+            fill();
+        } while (m_inbox.size() == kLineBufferSize && ++rounds < 16);
         m_inbox.clear();
-        fill();
-    } while (m_inbox.size() == kLineBufferSize && ++rounds < 16);
-    m_inbox.clear();
-    ::shutdown(m_fd, SHUT_WR);
+        ::shutdown(m_fd, SHUT_WR);
+    }
     drop();
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // The TCP connection under both network transports, on a plain socket watched
 // by the program's one event loop (Qt Core only: Qt Network would load nine
-// libraries into every dial, local ones too). Every step is bounded in time,
-// so an unreachable or silent server costs a few seconds, never a hang.
+// libraries into every dial, local ones too). Connecting never blocks: it goes
+// on in the event loop while other targets of a pool are tried, and whoever
+// drives it bounds it. Once connected, keepalive probes and a user timeout
+// notice a connection that silently stops carrying packets.
 #pragma once
 
 #include "runtimeerror.h"
@@ -10,32 +12,42 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
+#include <QTimer>
+
+struct AddressLookup;
 
 class TcpLine {
 public:
-    // Each step of an open: looking the name up and connecting, and agreeing
-    // on the options. A server on the LAN answers in far less.
-    static constexpr std::chrono::milliseconds kStepTimeout{3000};
+    // A connection that has carried nothing back for this long is dead: a cut
+    // cable or a server without power says nothing, so only time tells.
+    static constexpr std::chrono::seconds kSilentCut{6};
 
     explicit TcpLine(const QString& target);
     ~TcpLine();
     TcpLine(const TcpLine&) = delete;
     TcpLine& operator=(const TcpLine&) = delete;
 
-    // Connects, or fails with the reason in failure().
-    void connectTo(const QString& host, quint16 port);
-    // Lets events run until the server sends something or closes, or the deadline.
-    void waitForServer(const QDeadlineTimer& deadline);
+    // Starts looking the host up and connecting; connected() then tells.
+    void startConnect(const QString& host, quint16 port);
+    // Moves the connect on without waiting; true once the server took us.
+    bool connected();
     // A server that accepts and closes at once has its connections taken
-    // (ser2net says "Port already in use"): waits briefly to see whether it does.
-    void failIfClosedAtOnce();
-    // The connection closed during the open: the port is busy; text is what the
-    // server said about it.
-    [[noreturn]] void failBusy(const QByteArray& text);
-    [[noreturn]] void failTimedOut();
+    // (ser2net says "Port already in use"): settled() is true once the
+    // connection has stayed up this long, and the line fails as busy if not.
+    void startBusySettle();
+    bool settled();
+    // The connection closed during the open: the port is busy; text is what
+    // the server said about it.
+    void failBusy(const QByteArray& text);
+    void failTimedOut(std::chrono::milliseconds bound);
+
+    bool failed() const { return m_error.has_value(); }
+    RunTimeError error() const;
+    QString failure() const { return m_failure; }
 
     // What the server sent and nobody took yet, read from the socket as far as
     // the bounded buffer has room.
@@ -43,22 +55,32 @@ public:
     QByteArray take(qint64 most = -1);
     // The connection is gone: closed by either end, or broken.
     bool closed() const { return m_fd < 0 || m_ended; }
+    // Sends within kWriteTimeout or raises error 57 (the connection counts as lost).
     void send(const QByteArray& bytes);
     void close();
     bool lost() const { return m_ended; }
-    QString failure() const { return m_failure; }
 
 private:
-    [[noreturn]] void fail(ErrorNumber number, const QString& reason);
+    void fail(ErrorNumber number, const QString& reason);
     void drop();
-    int connectedSocket(const QString& host, quint16 port, const QDeadlineTimer& deadline);
+    bool lookedUp();
+    void connectNext();
+    void connectFailed(int error);
+    void watchReads();
     void fill();
-    bool waitWritable(int fd, const QDeadlineTimer& deadline) const;
+    bool waitWritable(const QDeadlineTimer& deadline) const;
 
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_readable;
-    QByteArray m_inbox;
     QString m_target;
+    std::unique_ptr<AddressLookup> m_lookup;
+    int m_fd = -1;
+    bool m_connected = false;
+    int m_lastError = 0;                         // of the last address tried
+    std::unique_ptr<QSocketNotifier> m_writable; // wakes the loop when a connect completes
+    std::unique_ptr<QSocketNotifier> m_readable;
+    QTimer m_settle;
+    bool m_settling = false;
+    QByteArray m_inbox;
     QString m_failure;
+    std::optional<RunTimeError> m_error;
     bool m_ended = false; // the server closed, or the connection broke
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "linesettings.h"
+#include "runtimeerror.h"
 
 #include <chrono>
 #include <QByteArray>
@@ -17,11 +18,19 @@ inline constexpr std::chrono::milliseconds kWriteTimeout{2000};
 
 class Transport {
 public:
+    enum class Opening { Underway, Open, Failed };
+
     virtual ~Transport() = default;
 
-    // Opens the line with these settings, within a few seconds at most. A
-    // failure raises the operator's error; failure() then says why.
-    virtual void open(const LineSettings& settings) = 0;
+    // Starts opening the line with these settings. A device opens at once; a
+    // network target goes on in the event loop, and whoever opens it bounds it.
+    virtual void startOpen(const LineSettings& settings) = 0;
+    // Moves the open on as far as it goes without waiting.
+    virtual Opening advanceOpen() = 0;
+    // Gives up an open still under way: it took too long.
+    virtual void abandon(std::chrono::milliseconds bound) = 0;
+    // After a failed open: the operator's error, and why for the log.
+    virtual RunTimeError error() const = 0;
     virtual QString failure() const = 0;
     // Applies new settings to the open line; refused settings raise 8015.
     virtual void apply(const LineSettings& settings) = 0;

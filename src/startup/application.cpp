@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "application.h"
 
+#include "cancelsignals.h"
 #include "commcontrol.h"
 #include "frmdialer.h"
 #include "platform.h"
 #include "qtplatform.h"
 #include "startup.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QStringList>
 #include <QTranslator>
+#include <sys/resource.h>
 
 namespace Application {
 namespace {
@@ -20,6 +25,45 @@ QString requestText(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         words.append(QString::fromUtf8(argv[i]));
     return words.join(QLatin1Char(' '));
+}
+
+// A dial holds about fourteen descriptors with its message up (the display,
+// the port and its lock, the cue, the window's shared memory, the screen
+// reader's bus). Short of them, Qt and GLib block or abort halfway, after the
+// number went out and with the line off-hook; so a dial that cannot have
+// twice that does not start.
+constexpr int kDescriptorsForADial = 32;
+
+// Descriptors that can still be opened under the soft limit; -1 when unknown.
+int freeDescriptors() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
+    DIR* open = ::opendir("/proc/self/fd");
+    if (!open)
+        return -1;
+    int used = -1; // the listing's own descriptor
+    while (const dirent* entry = ::readdir(open)) {
+        const long fd = std::strtol(entry->d_name, nullptr, 10);
+        if (entry->d_name[0] != '.' && fd < long(limit.rlim_cur))
+            ++used;
+    }
+    ::closedir(open);
+    return int(limit.rlim_cur) - used;
+}
+
+// Before anything is opened: a signal cancels from the first moment, and a
+// process too short of descriptors to finish a dial says so and starts none.
+void prepareForDial() {
+    const int left = freeDescriptors();
+    if (left >= 0 && left < kDescriptorsForADial) {
+        std::fprintf(stderr,
+                     "cvdialer: no se puede marcar: quedan %d descriptores de archivo libres y un "
+                     "marcado necesita %d (ulimit -n)\n",
+                     left, kDescriptorsForADial);
+        std::exit(Platform::ExitUntrappedError);
+    }
+    ModDialer::installCancelSignals();
 }
 
 } // namespace
@@ -35,7 +79,10 @@ bool installQtTranslation(QCoreApplication& app) {
 }
 
 int run(int argc, char** argv) {
+    Platform::setLaunchTime(Platform::Now());
     Platform::setCommand(requestText(argc, argv));
+    if (ModDialer::isDialRequest(Platform::Command()))
+        prepareForDial();
     int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("cvdialer"));

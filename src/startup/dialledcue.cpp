@@ -17,6 +17,8 @@ struct Canberra {
     decltype(&ca_context_create) create = nullptr;
     decltype(&ca_context_destroy) destroy = nullptr;
     decltype(&ca_context_change_props) changeProps = nullptr;
+    decltype(&ca_context_open) open = nullptr;
+    decltype(&ca_context_cache) cache = nullptr;
     decltype(&ca_context_play) play = nullptr;
     decltype(&ca_strerror) strerror = nullptr;
     QString failure; // why it could not be loaded
@@ -33,10 +35,13 @@ Canberra load() {
         resolve(library, "ca_context_create", api.create);
         resolve(library, "ca_context_destroy", api.destroy);
         resolve(library, "ca_context_change_props", api.changeProps);
+        resolve(library, "ca_context_open", api.open);
+        resolve(library, "ca_context_cache", api.cache);
         resolve(library, "ca_context_play", api.play);
         resolve(library, "ca_strerror", api.strerror);
     }
-    if (!api.create || !api.destroy || !api.changeProps || !api.play || !api.strerror) {
+    if (!api.create || !api.destroy || !api.changeProps || !api.open || !api.cache || !api.play ||
+        !api.strerror) {
         const char* why = ::dlerror();
         api.failure = why ? QString::fromLocal8Bit(why) : QStringLiteral("libcanberra incompleta");
     }
@@ -53,37 +58,66 @@ struct ContextDeleter {
 };
 using Context = std::unique_ptr<ca_context, ContextDeleter>;
 
-// Destroying a context cuts its sound off, so the last one is kept until the
-// next cue or the end of the process.
-Context& playingContext() {
-    static Context context;
-    return context;
+// A context connected to the sound server, with the cue's sound in its cache,
+// or why there is none. Destroying a context cuts its sound off, so it is kept
+// to the end of the process.
+struct Prepared {
+    bool done = false;
+    Context context;
+    QString failure;
+};
+
+Prepared& prepared() {
+    static Prepared cue;
+    return cue;
 }
 
 QString failure(int code) {
     return QString::fromUtf8(canberra().strerror(code));
 }
 
+constexpr const char* kEventId = "phone-outgoing-calling";
+
 } // namespace
 
-QString playThemeSound() {
+void prepare() {
+    Prepared& cue = prepared();
+    if (std::exchange(cue.done, true))
+        return;
     const Canberra& api = canberra();
-    if (!api.failure.isEmpty())
-        return api.failure;
+    if (!api.failure.isEmpty()) {
+        cue.failure = api.failure;
+        return;
+    }
     ca_context* raw = nullptr;
     int result = api.create(&raw);
-    if (result != CA_SUCCESS)
-        return failure(result);
+    if (result != CA_SUCCESS) {
+        cue.failure = failure(result);
+        return;
+    }
     Context context(raw);
     result = api.changeProps(raw, CA_PROP_APPLICATION_NAME, "CVDialer",
                              CA_PROP_APPLICATION_ICON_NAME, "cvdialer", nullptr);
-    if (result == CA_SUCCESS) // play, not play_full: the dial must not wait for the sound
-        result = api.play(raw, 0, CA_PROP_EVENT_ID, "phone-outgoing-calling",
-                          CA_PROP_EVENT_DESCRIPTION, "Número marcado", nullptr);
-    if (result != CA_SUCCESS)
-        return failure(result);
-    playingContext() = std::move(context);
-    return {};
+    if (result == CA_SUCCESS)
+        result = api.open(raw);
+    if (result != CA_SUCCESS) {
+        cue.failure = failure(result);
+        return;
+    }
+    // Only a sound server keeps a cache; without one the sound is read at play.
+    api.cache(raw, CA_PROP_EVENT_ID, kEventId, nullptr);
+    cue.context = std::move(context);
+}
+
+QString playThemeSound() {
+    prepare();
+    const Prepared& cue = prepared();
+    if (!cue.context)
+        return cue.failure;
+    // play, not play_full: the dial must not wait for the sound
+    const int result = canberra().play(cue.context.get(), 0, CA_PROP_EVENT_ID, kEventId,
+                                       CA_PROP_EVENT_DESCRIPTION, "Número marcado", nullptr);
+    return result == CA_SUCCESS ? QString() : failure(result);
 }
 
 void ring(const Player& play, const std::function<void()>& fallback) {

@@ -13,6 +13,11 @@ namespace DialledCue {
 // an empty text when it plays.
 using Player = std::function<QString()>;
 
+// Loads libcanberra, connects to the sound server and has it cache the sound,
+// so that playing it later costs next to nothing: done while the dial waits.
+// Once is enough; playThemeSound() does it if nobody did.
+void prepare();
+
 // Starts the theme's event sound through libcanberra.
 QString playThemeSound();
 

@@ -15,34 +15,41 @@ DialProgress::DialProgress(const QString& text, std::optional<Platform::Deadline
                            std::function<void()> onCancel)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_text(text), m_deadline(deadline), m_onCancel(std::move(onCancel)) {
+      m_text(text), m_onCancel(std::move(onCancel)) {
     setObjectName(QStringLiteral("DialProgress"));
     setWindowTitle(Platform::kApplicationTitle);
     setAccessibleName(Platform::kApplicationTitle);
     // Not a window whose closing should end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize); // no resizing, no maximise
+    m_layout = new QVBoxLayout(this);
+    m_layout->setSizeConstraint(QLayout::SetFixedSize); // no resizing, no maximise
     m_label = new QLabel(text, this);
     m_label->setObjectName(QStringLiteral("Marcando"));
-    layout->addWidget(m_label);
-    if (m_deadline) {
-        m_bar = new QProgressBar(this);
-        m_bar->setObjectName(QStringLiteral("TiempoRestante"));
-        m_bar->setAccessibleName(QStringLiteral("Tiempo restante"));
-        m_bar->setRange(0, int(m_deadline->limit.count()));
-        m_bar->setTextVisible(false);
-        layout->addWidget(m_bar);
-        connect(&m_tick, &QTimer::timeout, this, &DialProgress::showTimeLeft);
-        m_tick.start(kTick);
-        showTimeLeft();
-    }
+    m_layout->addWidget(m_label);
+    setDeadline(deadline);
     auto* cancel = new QPushButton(QStringLiteral("Cancelar"), this);
     cancel->setObjectName(QStringLiteral("Cancelar"));
     cancel->setAccessibleName(cancel->text());
-    layout->addWidget(cancel, 0, Qt::AlignHCenter);
+    m_layout->addWidget(cancel, 0, Qt::AlignHCenter);
     connect(cancel, &QPushButton::clicked, this, [this] { m_onCancel(); });
     cancel->setFocus();
+}
+
+void DialProgress::setDeadline(std::optional<Platform::Deadline> deadline) {
+    if (!deadline)
+        return;
+    m_deadline = deadline;
+    if (!m_bar) {
+        m_bar = new QProgressBar(this);
+        m_bar->setObjectName(QStringLiteral("TiempoRestante"));
+        m_bar->setAccessibleName(QStringLiteral("Tiempo restante"));
+        m_bar->setTextVisible(false);
+        m_layout->insertWidget(1, m_bar);
+        connect(&m_tick, &QTimer::timeout, this, &DialProgress::showTimeLeft);
+        m_tick.start(kTick);
+    }
+    m_bar->setRange(0, int(m_deadline->limit.count()));
+    showTimeLeft();
 }
 
 void DialProgress::showTimeLeft() {

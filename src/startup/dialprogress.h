@@ -12,12 +12,16 @@
 
 class QLabel;
 class QProgressBar;
+class QVBoxLayout;
 
 class DialProgress : public QDialog {
     Q_OBJECT
 public:
     DialProgress(const QString& text, std::optional<Platform::Deadline> deadline,
                  std::function<void()> onCancel);
+
+    // The time left is shown from now on; none leaves the window as it is.
+    void setDeadline(std::optional<Platform::Deadline> deadline);
 
 protected:
     // Esc and the close button cancel: the operator wants the dial to stop.
@@ -31,6 +35,7 @@ private:
     std::optional<Platform::Deadline> m_deadline;
     std::function<void()> m_onCancel;
     QLabel* m_label = nullptr;
+    QVBoxLayout* m_layout = nullptr;
     QProgressBar* m_bar = nullptr;
     QTimer m_tick;
 };

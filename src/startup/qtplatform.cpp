@@ -4,6 +4,7 @@
 #include "dialledcue.h"
 #include "dialprogress.h"
 #include "platform.h"
+#include "watchdog.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace QtPlatform {
@@ -30,12 +32,16 @@ QPushButton* addButton(QMessageBox& box, QMessageBox::StandardButton which, cons
     return button;
 }
 
-void waitForEvents(std::chrono::milliseconds maxWait) {
-    // A timer is an event too: it bounds the sleep without polling.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(maxWait);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+// Qt can block for good building or painting a window when the desktop is out
+// of threads or descriptors: a window not up and painted within this long
+// never will be, and the watchdog ends the process rather than hang.
+constexpr std::chrono::seconds kWindowStall{5};
+// Painting happens in the event loop, after the window is shown: the guard
+// stays until the loop has run this long.
+constexpr std::chrono::milliseconds kWindowSettled{500};
+
+void guardUntilSettled(QObject* window) {
+    QTimer::singleShot(kWindowSettled, window, [] { Watchdog::stallOver(); });
 }
 
 QPointer<QMessageBox>& openBox() {
@@ -51,6 +57,8 @@ std::unique_ptr<DialProgress>& progress() {
 } // namespace
 
 int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details) {
+    Watchdog::stallGuard(kWindowStall);
+    const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(iconFor(style), title, prompt);
     box.setAccessibleName(title);
     box.setDetailedText(details);
@@ -64,6 +72,7 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
         box.setEscapeButton(addButton(box, QMessageBox::Ok, QStringLiteral("Aceptar")));
     }
     const QPointer<QMessageBox> outer = std::exchange(openBox(), &box);
+    guardUntilSettled(&box);
     box.exec();
     openBox() = outer;
     switch (box.standardButton(box.clickedButton())) {
@@ -79,23 +88,31 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
 }
 
 void install() {
+    Watchdog::install();
     Platform::Hooks& hooks = Platform::hooks();
     hooks.msgBox = showMessageBox;
     hooks.beep = [] {
         DialledCue::ring(DialledCue::playThemeSound, QApplication::beep);
     };
-    hooks.processEvents = waitForEvents;
+    hooks.prepareBeep = DialledCue::prepare;
     hooks.endProcess = [](int status) {
         std::fflush(nullptr);
         std::_Exit(status);
     };
     hooks.showProgress = [](const QString& text, std::optional<Platform::Deadline> deadline,
                             std::function<void()> onCancel) {
+        if (progress()) {
+            progress()->setDeadline(deadline);
+            return;
+        }
+        Watchdog::stallGuard(kWindowStall);
         progress() = std::make_unique<DialProgress>(text, deadline, std::move(onCancel));
         progress()->show();
+        guardUntilSettled(progress().get());
     };
     hooks.closeProgress = [] {
         progress().reset();
+        Watchdog::stallOver();
     };
     hooks.interrupt = [] {
         if (openBox())

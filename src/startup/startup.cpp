@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "startup.h"
 
+#include "cancelsignals.h"
 #include "dial.h"
 #include "dialersettings.h"
 #include "frmdialer.h"
@@ -44,6 +45,10 @@ bool asksForSettingsWindow(const QString& request) {
 
 } // namespace
 
+bool isDialRequest(const QString& request) {
+    return !trimSpaces(request).isEmpty() && !asksForSettingsWindow(request);
+}
+
 void Main() {
     const QString request = Platform::Command();
     if (trimSpaces(request).isEmpty()) {
@@ -57,6 +62,7 @@ void Main() {
     }
     readStartUpSettings();
     if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
+        restoreDefaultSignals(); // no dial after all
         showSettingsWindow();
         return;
     }

@@ -305,6 +305,20 @@ private Q_SLOTS:
         QVERIFY(!actions.contains(QStringLiteral("out \\r")));
     }
 
+    // The last hang-up counts once the modem says "OK" to it: silence after it
+    // is a line left off-hook as far as anyone knows.
+    void unconfirmedHangUpEndsWithThree() {
+        int hangUps = 0;
+        m_fake->serial.replies = [&hangUps](const QString& sent) {
+            const bool last = sent == QLatin1String("ATH\r") && ++hangUps == 2;
+            return last ? QStringList{} : QStringList{QStringLiteral("\r\nOK\r\n")};
+        };
+        StderrCapture log;
+        QCOMPARE(dial(QStringLiteral("1")), int(Platform::ExitPortUnavailable));
+        QVERIFY(inOrder(m_fake->actions(), {msgbox(kPrompt), "out ATH\\r", "close", "end 3"}));
+        QVERIFY(log.text().contains(QStringLiteral("el módem no confirmó que colgó")));
+    }
+
     void lostLineIsReported() {
         answerHangUpOnly();
         m_fake->duringEvents = [this](int pass) {

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/resource.h>
 
 namespace e2e {
 
@@ -105,6 +106,13 @@ public:
     Dialer(const Dialer&) = delete;
     Dialer& operator=(const Dialer&) = delete;
 
+    // The process starts under this limit, as under the shell's ulimit.
+    void setLimit(int resource, rlim_t value) {
+        m_process.setChildProcessModifier([resource, value] {
+            const rlimit limit{value, value};
+            ::setrlimit(resource, &limit);
+        });
+    }
     void start(const QStringList& arguments) {
         m_process.start(buildPath(QStringLiteral("cvdialer")), arguments);
         QVERIFY(m_process.waitForStarted(10000));
@@ -118,14 +126,20 @@ public:
     }
     // Waits for the line the dialer writes when it shows the operator text.
     bool waitForMessage(const QString& text, int ms = 20000) {
-        const QString line = QStringLiteral("cvdialer: ") + text;
+        return !waitForAnyMessage({text}, ms).isEmpty();
+    }
+    // The first of texts the dialer showed the operator, or none within ms.
+    QString waitForAnyMessage(const QStringList& texts, int ms = 20000) {
         QDeadlineTimer deadline(ms);
-        while (!stderrText().contains(line)) {
+        for (;;) {
+            for (const QString& text : texts) {
+                if (stderrText().contains(QStringLiteral("cvdialer: ") + text))
+                    return text;
+            }
             if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
-                return stderrText().contains(line);
+                return {};
             m_process.waitForReadyRead(100);
         }
-        return true;
     }
     // The operator presses key until the box goes and the program ends.
     int dismissAndWait(const QString& key = QStringLiteral("Return")) {

@@ -2,6 +2,7 @@
 // build/cvdialer against build/fakemodem on a real pseudo-terminal.
 #include "fixture.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 using namespace e2e;
@@ -202,6 +203,44 @@ private Q_SLOTS:
         first->terminate();
         QCOMPARE(first->waitForExit(), 6);
         QVERIFY(!modem->received().contains("5559999"));
+    }
+
+    // A session short of descriptors or memory never leaves the line held with
+    // nobody told: too few descriptors to finish a dial, and none starts; too
+    // little memory for the message's window (Qt blocks for good), and the
+    // process ends within seconds all the same, saying why, its port closed
+    // with HUPCL set. A polite kill meanwhile is honoured as well.
+    void shortOfResources_data() {
+        QTest::addColumn<int>("resource");
+        QTest::addColumn<qulonglong>("limit");
+        QTest::addColumn<int>("status");
+        QTest::newRow("ulimit -n 12") << int(RLIMIT_NOFILE) << 12ULL << 2;
+        QTest::newRow("ulimit -v 96M") << int(RLIMIT_AS) << 96ULL * 1024 * 1024 << 3;
+    }
+    void shortOfResources() {
+        QFETCH(int, resource);
+        QFETCH(qulonglong, limit);
+        QFETCH(int, status);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->setLimit(resource, rlim_t(limit));
+        run->start({QStringLiteral("#5551234#")});
+        if (status == 2) {
+            QCOMPARE(run->waitForExit(), 2);
+            QVERIFY(run->stderrText().contains(QLatin1String("(ulimit -n)")));
+            QCOMPARE(modem->received(), QByteArray());
+            return;
+        }
+        if (!modem->waitReceived("ATDT05551234;\r"))
+            QSKIP("Qt itself could not start under this limit here");
+        run->signal(SIGTERM);
+        QElapsedTimer clock;
+        clock.start();
+        const int ended = run->waitForExit(12000);
+        QVERIFY2(ended == 0 || ended == 3, qPrintable(run->stderrText()));
+        QVERIFY(clock.elapsed() < 11000);
+        QVERIFY(modem->log().contains("hupcl"));
     }
 
     void numberWithCarriageReturnIsRefused() {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // build/cvdialer through a real ser2net to build/fakemodem: the modem hears
 // exactly what it would hear on a local port, and a bank of modems is shared.
+#include "deadport.h"
 #include "fixture.h"
 #include "ser2net.h"
+
+#include <QElapsedTimer>
 
 using namespace e2e;
 
@@ -12,6 +15,12 @@ const QString kDialled =
 const QString kUnavailable =
     QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
 const QByteArray kDialledBytes("ATH\rATDT05551234;\r");
+
+// How many times a floor test repeats: a few in every run, many in scripts/bench.
+int repeats(const char* variable, int byDefault) {
+    const int asked = qEnvironmentVariableIntValue(variable);
+    return asked > 0 ? asked : byDefault;
+}
 } // namespace
 
 class TestNetworkEndToEnd : public QObject {
@@ -36,10 +45,16 @@ class TestNetworkEndToEnd : public QObject {
     void profileFor(const QStringList& targets, const QString& settings = {}) {
         m_scratch->writeModemProfile(targets.join(QLatin1Char(' ')), settings);
     }
-    std::unique_ptr<Dialer> dial() {
+    std::unique_ptr<Dialer> dial(const QString& request = QStringLiteral("#5551234#")) {
         auto run = std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
-        run->start({QStringLiteral("#5551234#")});
+        run->start({request});
         return run;
+    }
+    QStringList deadTargets(const std::vector<std::unique_ptr<DeadPort>>& dead) {
+        QStringList targets;
+        for (const auto& port : dead)
+            targets.append(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port->port()));
+        return targets;
     }
 
 private Q_SLOTS:
@@ -92,6 +107,7 @@ private Q_SLOTS:
         QVERIFY2(third->waitForMessage(kUnavailable), qPrintable(third->stderrText()));
         QCOMPARE(third->dismissAndWait(), 3);
         const QString why = third->stderrText();
+        QVERIFY2(!why.contains(QLatin1String("paso omitido")), qPrintable(why)); // said once
         QVERIFY2(why.contains(QStringLiteral("COM2 (%1): ").arg(refused)) &&
                      why.contains(QLatin1String("(connection refused)")) &&
                      why.count(QLatin1String("(busy)\n")) == 2,
@@ -104,6 +120,91 @@ private Q_SLOTS:
             QVERIFY(modem->waitReceived(kDialledBytes + "\rATH\r"));
             QCOMPARE(modem->received(), kDialledBytes + "\rATH\r");
         }
+    }
+
+    // The operator dismisses a call and clicks the next number 0.2 s later: the
+    // line is free by then. The dismissal is a polite kill, which closes the
+    // message as the operator's key does. CVDIALER_PAIRS pairs (default 3).
+    void backToBack_data() {
+        QTest::addColumn<bool>("network");
+        QTest::newRow("pseudo-terminal") << false;
+        QTest::newRow("rfc2217://") << true;
+    }
+    void backToBack() {
+        QFETCH(bool, network);
+        startBank({{}});
+        profileFor({network ? m_server->rfc2217(0) : m_modems[0]->device()});
+        auto first = dial();
+        for (int pair = repeats("CVDIALER_PAIRS", 3); pair > 0; --pair) {
+            QVERIFY2(first->waitForMessage(kDialled), qPrintable(first->stderrText()));
+            first->signal(SIGTERM);
+            QTest::qWait(200);
+            auto second = dial();
+            QCOMPARE(first->waitForExit(), 0);
+            first = std::move(second);
+        }
+        QVERIFY2(first->waitForMessage(kDialled), qPrintable(first->stderrText()));
+        first->signal(SIGTERM);
+        QCOMPARE(first->waitForExit(), 0);
+    }
+
+    // Eight dialers on a pool of four, all ended at the same moment: each that
+    // says it dialled and hung up (0) had its modem take the last "ATH"; one
+    // whose hang-up went unconfirmed says so (3). CVDIALER_ROUNDS rounds (2).
+    void poolEndedAllAtOnce() {
+        startBank({{}, {}, {}, {}});
+        profileFor({m_server->rfc2217(0), m_server->rfc2217(1), m_server->rfc2217(2),
+                    m_server->rfc2217(3)});
+        for (int round = repeats("CVDIALER_ROUNDS", 2); round > 0; --round) {
+            std::vector<std::unique_ptr<Dialer>> runs;
+            for (int i = 0; i < 8; ++i)
+                runs.push_back(dial(QStringLiteral("#55500%1#").arg(i)));
+            for (auto& run : runs)
+                QVERIFY2(!run->waitForAnyMessage({kDialled, kUnavailable}).isEmpty(),
+                         qPrintable(run->stderrText()));
+            for (auto& run : runs)
+                run->signal(SIGTERM);
+            for (int i = 0; i < 8; ++i) {
+                const int status = runs[i]->waitForExit();
+                const QByteArray dialled = "ATDT055500" + QByteArray::number(i) + ';';
+                for (const auto& modem : m_modems) {
+                    const QByteArray heard = modem->received();
+                    const qsizetype at = heard.lastIndexOf(dialled);
+                    if (at >= 0 && status != 3)
+                        QVERIFY2(status == 0 && heard.indexOf("ATH\r", at) > at, heard.constData());
+                }
+            }
+        }
+    }
+
+    // Dead device servers first in the pool: the dialling window is up within
+    // half a second, a polite kill ends the open at once with nothing sent, and
+    // a live server after three dead ones is dialled within a second.
+    void deadServersInThePool() {
+        startBank({{}});
+        std::vector<std::unique_ptr<DeadPort>> dead;
+        for (int i = 0; i < 3; ++i)
+            dead.push_back(std::make_unique<DeadPort>());
+        profileFor(deadTargets(dead));
+        QElapsedTimer clock;
+        clock.start();
+        auto cancelled = dial();
+        while (!xdotool({"search", "--onlyvisible", "--pid", QString::number(cancelled->pid())}) &&
+               clock.elapsed() < 5000)
+            QTest::qWait(10);
+        QVERIFY2(clock.elapsed() < 800, qPrintable(QString::number(clock.elapsed())));
+        clock.restart();
+        cancelled->signal(SIGTERM);
+        QCOMPARE(cancelled->waitForExit(), 6);
+        QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+        profileFor(deadTargets(dead) << m_server->rfc2217(0));
+        clock.restart();
+        auto run = dial();
+        QVERIFY(m_modems[0]->waitReceived("ATDT"));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(run->waitForMessage(kDialled));
+        run->signal(SIGTERM);
+        QCOMPARE(run->waitForExit(), 0);
     }
 
     // The server going away while the dialer waits is the line lost.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // Network targets and pools, against small servers in the test itself: the
 // end-to-end tests check the same against ser2net.
+#include "deadport.h"
 #include "mscomm.h"
 #include "networkaddress.h"
 #include "runtimeerror.h"
@@ -42,6 +43,10 @@ private:
     QTcpServer m_server;
     QByteArray m_received;
 };
+
+QString deadTarget(const DeadPort& dead) {
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(dead.port());
+}
 
 // A loopback port nobody listens on.
 QString refusedTarget() {
@@ -123,6 +128,35 @@ private Q_SLOTS:
         QVERIFY2(why[3].contains(QLatin1String("no es un dispositivo")), qPrintable(why[3]));
         QVERIFY2(why[4].endsWith(QLatin1String("(timed out)")), qPrintable(why[4]));
         QVERIFY(!comm.portOpen());
+    }
+
+    // Targets start a quarter second apart while those before are silent: three
+    // dead servers cost the live one after them 0.75 s, not three bounds of 3 s.
+    void deadServersAreOvertaken() {
+        DeadPort dead[3];
+        TestServer raw(Manner::Raw);
+        mapPool(
+            {deadTarget(dead[0]), deadTarget(dead[1]), deadTarget(dead[2]), raw.target("socket")});
+        MSComm comm;
+        comm.setCommPort(2);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // Giving the open up (a cancel) ends it at the next pass, and says nothing.
+    void openIsGivenUpBetweenPasses() {
+        DeadPort dead;
+        mapPool({deadTarget(dead)});
+        MSComm comm;
+        comm.setCommPort(2);
+        QElapsedTimer clock;
+        clock.start();
+        comm.setOpenWatch([&clock] { return clock.elapsed() < 100; });
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(DeviceUnavailable));
+        QVERIFY(clock.elapsed() < 300);
+        QVERIFY(comm.openFailure().isEmpty());
     }
 
     // The first target that can be had is the line; what waited goes there only.

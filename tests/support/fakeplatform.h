@@ -68,6 +68,10 @@ public:
     }
     bool lineLost() const override { return lost; }
     QString openFailure() const override { return failureReason; }
+    void setOpenWatch(std::function<bool()> keepGoing) override {
+        openWatch = std::move(keepGoing);
+    }
+    std::function<bool()> openWatch;
 
     // Moves the next delivery into the receive buffer; false when none is due.
     bool deliver() {
@@ -131,7 +135,8 @@ public:
         h.showProgress = [this](const QString& text, std::optional<Platform::Deadline>,
                                 std::function<void()> onCancel) {
             log.append(QStringLiteral("progress ") + text);
-            cancelProgress = std::move(onCancel);
+            if (onCancel)
+                cancelProgress = std::move(onCancel);
         };
         h.closeProgress = [this] {
             log.append(QStringLiteral("progress closed"));

@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+#include "poolopen.h"
+
+#include "platform.h"
+#include "porttargets.h"
+#include "runtimeerror.h"
+
+#include <optional>
+#include <QDeadlineTimer>
+#include <vector>
+
+namespace PoolOpen {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The longest sleep of a pass: the dialling window's time is seen between
+// passes, and a name lookup has nothing to wake the loop.
+constexpr std::chrono::milliseconds kPass = 25ms;
+
+struct Attempt {
+    Target target;
+    std::unique_ptr<Transport> line; // none: the text is no target at all
+    Transport::Opening state = Transport::Opening::Failed;
+    std::optional<RunTimeError> sendError; // open, but what waited could not go out
+
+    QString why() const {
+        return target.label + QStringLiteral(": ") +
+               (line ? line->failure()
+                     : QStringLiteral("no es un dispositivo ni rfc2217://HOST:PUERTO ni "
+                                      "socket://HOST:PUERTO"));
+    }
+    RunTimeError error() const {
+        if (sendError)
+            return *sendError;
+        return line ? line->error() : RunTimeError(DeviceUnavailable, target.text);
+    }
+};
+
+class Pool {
+public:
+    Pool(const QList<Target>& targets, const LineSettings& settings, const QByteArray& pending)
+        : m_targets(targets), m_settings(settings), m_pending(pending) {}
+
+    std::unique_ptr<Transport> open(const KeepGoing& keepGoing, QString& why);
+
+private:
+    bool startDue() const {
+        if (m_attempts.size() == std::size_t(m_targets.size()))
+            return false;
+        return m_nextStart.hasExpired() || !underway();
+    }
+    bool underway() const {
+        for (const Attempt& attempt : m_attempts) {
+            if (attempt.state == Transport::Opening::Underway)
+                return true;
+        }
+        return false;
+    }
+    void startNext();
+    // Moves every attempt on; the first open one, or none.
+    Attempt* advance();
+    bool sendPending(Attempt& winner);
+    std::unique_ptr<Transport> take(Attempt& winner);
+    [[noreturn]] void fail(QString& why);
+    void closeAll();
+
+    QList<Target> m_targets;
+    LineSettings m_settings;
+    QByteArray m_pending;
+    std::vector<Attempt> m_attempts;
+    QDeadlineTimer m_deadline{kBound};
+    QDeadlineTimer m_nextStart{0};
+};
+
+void Pool::startNext() {
+    Attempt attempt;
+    attempt.target = m_targets.at(qsizetype(m_attempts.size()));
+    attempt.line = transportFor(attempt.target.text, attempt.target.label);
+    if (attempt.line) {
+        attempt.line->startOpen(m_settings);
+        attempt.state = Transport::Opening::Underway;
+    }
+    m_attempts.push_back(std::move(attempt));
+    m_nextStart.setRemainingTime(kStagger);
+}
+
+Attempt* Pool::advance() {
+    Attempt* first = nullptr;
+    for (Attempt& attempt : m_attempts) {
+        if (attempt.state == Transport::Opening::Underway)
+            attempt.state = attempt.line->advanceOpen();
+        if (!first && attempt.state == Transport::Opening::Open && sendPending(attempt))
+            first = &attempt;
+    }
+    return first;
+}
+
+// A line that cannot take what waits for it cannot be had either.
+bool Pool::sendPending(Attempt& winner) {
+    try {
+        if (!m_pending.isEmpty())
+            winner.line->send(m_pending);
+        return true;
+    } catch (const RunTimeError& error) {
+        winner.sendError = error;
+        winner.state = Transport::Opening::Failed;
+        return false;
+    }
+}
+
+std::unique_ptr<Transport> Pool::take(Attempt& winner) {
+    std::unique_ptr<Transport> line = std::move(winner.line);
+    closeAll();
+    return line;
+}
+
+void Pool::closeAll() {
+    for (Attempt& attempt : m_attempts) {
+        if (attempt.line)
+            attempt.line->close();
+    }
+}
+
+void Pool::fail(QString& why) {
+    QStringList lines;
+    for (Attempt& attempt : m_attempts) {
+        if (attempt.state == Transport::Opening::Underway)
+            attempt.line->abandon(kBound);
+        lines.append(attempt.why());
+    }
+    why = lines.join(QLatin1Char('\n'));
+    const RunTimeError last = m_attempts.back().error();
+    closeAll();
+    throw last;
+}
+
+std::unique_ptr<Transport> Pool::open(const KeepGoing& keepGoing, QString& why) {
+    for (;;) {
+        while (startDue())
+            startNext();
+        if (Attempt* winner = advance())
+            return take(*winner);
+        if (startDue())
+            continue; // one failed at once: the next starts now, not a pass later
+        if (!underway() || m_deadline.hasExpired())
+            fail(why);
+        if (keepGoing && !keepGoing()) {
+            closeAll();
+            throw RunTimeError(DeviceUnavailable, QStringLiteral("Apertura cancelada."));
+        }
+        const auto sleep = std::min({kPass, std::chrono::milliseconds(m_deadline.remainingTime()),
+                                     std::chrono::milliseconds(m_nextStart.remainingTime())});
+        Platform::DoEvents(std::max(sleep, 0ms));
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Transport> open(const QList<Target>& targets, const LineSettings& settings,
+                                const QByteArray& pending, const KeepGoing& keepGoing,
+                                QString& why) {
+    why.clear();
+    return Pool(targets, settings, pending).open(keepGoing, why);
+}
+
+} // namespace PoolOpen

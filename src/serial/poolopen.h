@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// Opening COM<n> through the first of its targets that can be had. Targets are
+// started in pool order, the next as soon as those before have failed or have
+// not answered within kStagger (staggered as RFC 8305 staggers addresses), so
+// a dead server costs the others a quarter of a second, not its whole bound.
+// The first attempt to open is used, pool order breaking ties; every other
+// is closed. The whole open has one bound.
+#pragma once
+
+#include "linesettings.h"
+#include "transport.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <QByteArray>
+#include <QStringList>
+
+namespace PoolOpen {
+
+inline constexpr std::chrono::milliseconds kStagger{250};
+inline constexpr std::chrono::milliseconds kBound{3000};
+
+// Asked between the passes of an open that waits: false gives it up.
+using KeepGoing = std::function<bool()>;
+
+struct Target {
+    QString text;  // as the profile names it
+    QString label; // "COM2 (rfc2217://modems:7001)", for notes
+};
+
+// The open line, pending already sent on it. When none can be had, raises
+// the last target's error and sets why to one line per target; when given
+// up, raises error 68 and leaves why empty.
+std::unique_ptr<Transport> open(const QList<Target>& targets, const LineSettings& settings,
+                                const QByteArray& pending, const KeepGoing& keepGoing,
+                                QString& why);
+
+} // namespace PoolOpen
