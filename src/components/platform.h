@@ -28,6 +28,9 @@ enum ExitStatus : int {
     ExitModemFailure = 4,
     ExitNoAnswer = 5,
     ExitCancelled = 6,
+    // A number was asked for but the settings were missing: the settings
+    // window was shown instead and left, and nothing was dialled.
+    ExitSettingsMissing = 7,
 };
 
 inline const QString kApplicationTitle = QStringLiteral("CVDialer");

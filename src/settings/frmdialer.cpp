@@ -198,11 +198,11 @@ void FrmDIALER::CmdAceptar_Click() {
                 return; // the window stays open with the typed texts
         }
     }
-    Platform::End(Platform::ExitDone);
+    Platform::End(m_leavingStatus);
 }
 
 void FrmDIALER::QuitButton_Click() {
-    Platform::End(Platform::ExitDone);
+    Platform::End(m_leavingStatus);
 }
 
 void FrmDIALER::reject() {

@@ -39,6 +39,12 @@ public:
     // Ends the program without writing anything.
     void QuitButton_Click();
 
+    // The status every way out of the window ends the process with. A dial
+    // request that lands here for missing settings dialled nothing, and the
+    // application that asked must be able to tell.
+    void setLeavingStatus(int status) { m_leavingStatus = status; }
+    int leavingStatus() const { return m_leavingStatus; }
+
     std::array<QLabel*, 3> Label1{};
     TxtFieldArray txtfields;
     QPushButton* CmdAceptar = nullptr;
@@ -64,6 +70,7 @@ private:
     void saveField(const QString& key);
 
     bool m_built = false;
+    int m_leavingStatus = 0;
     // What the fields show: their design texts until Form_Load has read the profile.
     std::array<QString, 3> m_fieldTexts;
 };

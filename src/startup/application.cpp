@@ -48,8 +48,10 @@ int run(int argc, char** argv) {
     };
 
     Platform::RunUntrapped(ModDialer::Main);
-    if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible())
-        QApplication::exec();
+    if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible()) {
+        QApplication::exec(); // returns once the close command has closed the window
+        Platform::End(FrmDIALER::hiddenInstance().leavingStatus());
+    }
     Platform::End(Platform::ExitDone);
 }
 

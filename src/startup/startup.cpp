@@ -15,8 +15,9 @@ namespace {
 
 const QString kDefaultInternationalCode = QStringLiteral("00");
 
-void showSettingsWindow() {
+void showSettingsWindow(Platform::ExitStatus leavingStatus) {
     FrmDIALER& window = FrmDIALER::instance();
+    window.setLeavingStatus(leavingStatus);
     window.show();
     window.raise();
     window.activateWindow();
@@ -52,12 +53,12 @@ void Main() {
         Platform::End(Platform::ExitBlankCommandLine);
     }
     if (asksForSettingsWindow(request)) {
-        showSettingsWindow();
+        showSettingsWindow(Platform::ExitDone);
         return;
     }
     readStartUpSettings();
     if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
-        showSettingsWindow();
+        showSettingsWindow(Platform::ExitSettingsMissing);
         return;
     }
     const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);

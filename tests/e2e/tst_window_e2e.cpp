@@ -3,7 +3,40 @@
 // driven from the keyboard, as an operator would.
 #include "fixture.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+
 using namespace e2e;
+
+namespace {
+
+// What a window manager's close button does: it asks the window to close
+// itself (WM_DELETE_WINDOW). Xvfb runs no window manager, so the test asks.
+bool sendCloseRequest(xcb_window_t window) {
+    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    const auto disconnect = qScopeGuard([x] { xcb_disconnect(x); });
+    if (xcb_connection_has_error(x))
+        return false;
+    const auto atom = [x](const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            x, xcb_intern_atom(x, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return found;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(x, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    return xcb_flush(x) > 0;
+}
+
+} // namespace
 
 class TestWindowEndToEnd : public QObject {
     Q_OBJECT
@@ -19,6 +52,16 @@ class TestWindowEndToEnd : public QObject {
     static void typeInto(const QString& text) {
         QVERIFY(xdotool({"key", "Tab", "ctrl+a", "BackSpace"}));
         QVERIFY(xdotool({"type", "--delay", "20", text}));
+    }
+    static void closeSettingsWindow() {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     {"search", "--onlyvisible", "--name", "Marcador telefónico"});
+        QVERIFY(search.waitForFinished(10000));
+        bool isNumber = false;
+        const uint window = search.readAllStandardOutput().trimmed().toUInt(&isNumber);
+        QVERIFY(isNumber);
+        QVERIFY(sendCloseRequest(window));
     }
 
 private Q_SLOTS:
@@ -99,13 +142,35 @@ private Q_SLOTS:
         QCOMPARE(m_scratch->profile(), original.toUtf8());
     }
 
-    void missingProfileOpensTheWindowOnADialRequest() {
+    // Nothing was dialled, and the application that asked must be able to tell.
+    void dialRequestLeftInTheWindowEndsWithSeven_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QStringList>("wayOut");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("saved");
+        const QByteArray none("<none>");
+        QTest::newRow("Aceptar") << "#5551234#" << QStringList{"key", "Tab", "Return"} << 7
+                                 << QByteArray("[PARAMETROS]\nANTEPONER=\nCOMM=2\n"
+                                               "SETTINGS=9600,N,8,1\n");
+        QTest::newRow("Salir") << "#5551234#" << QStringList{"key", "Return"} << 7 << none;
+        QTest::newRow("Esc") << "#5551234#" << QStringList{"key", "Escape"} << 7 << none;
+        QTest::newRow("close button") << "#5551234#" << QStringList() << 7 << none;
+        QTest::newRow("close button, /Config") << "/Config" << QStringList() << 0 << none;
+    }
+    void dialRequestLeftInTheWindowEndsWithSeven() {
+        QFETCH(QString, request);
+        QFETCH(QStringList, wayOut);
+        QFETCH(int, status);
+        QFETCH(QByteArray, saved);
         auto run = dialer();
-        run->start({QStringLiteral("#5551234#")});
+        run->start({request});
         QVERIFY(waitForSettingsWindow());
-        QVERIFY(xdotool({"key", "Return"})); // focus is on "Salir"
-        QCOMPARE(run->waitForExit(), 0);
-        QCOMPARE(m_scratch->profile(), QByteArray("<none>"));
+        if (wayOut.isEmpty())
+            closeSettingsWindow();
+        else
+            QVERIFY(xdotool(wayOut));
+        QCOMPARE(run->waitForExit(), status);
+        QCOMPARE(m_scratch->profile(), saved);
     }
 };
 
