@@ -17,7 +17,12 @@ namespace Platform {
 using Clock = std::chrono::steady_clock;
 
 // Message-box styles and answers, by the values the calling code has always used.
-enum MsgBoxStyle : int { vbOKOnly = 0, vbAbortRetryIgnore = 2, vbCritical = 16 };
+enum MsgBoxStyle : int {
+    vbOKOnly = 0,
+    vbAbortRetryIgnore = 2,
+    vbCritical = 16,
+    vbExclamation = 48,
+};
 enum MsgBoxResult : int { vbOK = 1, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
 
 enum ExitStatus : int {

@@ -35,6 +35,7 @@ public:
     void Form_Load();
     // Saves the three fields, trimmed, and ends the program; a failure goes to
     // the operator's error notice, whose answer retries, skips or gives up.
+    // A changed value no dial could use is refused first and nothing is saved.
     void CmdAceptar_Click();
     // Ends the program without writing anything.
     void QuitButton_Click();
@@ -68,6 +69,7 @@ private:
     void connectHandlers();
     void showFieldTexts();
     void saveField(const QString& key);
+    bool refuseUnusableField();
 
     bool m_built = false;
     int m_leavingStatus = 0;

@@ -20,7 +20,14 @@ namespace {
 using Platform::MsgBoxResult;
 
 QMessageBox::Icon iconFor(int style) {
-    return (style & Platform::vbCritical) ? QMessageBox::Critical : QMessageBox::NoIcon;
+    switch (style & 0x70) { // the icon's bits of a style
+    case Platform::vbCritical:
+        return QMessageBox::Critical;
+    case Platform::vbExclamation:
+        return QMessageBox::Warning;
+    default:
+        return QMessageBox::NoIcon;
+    }
 }
 
 QPushButton* addButton(QMessageBox& box, QMessageBox::StandardButton which, const QString& text) {
