@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <pwd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -286,6 +287,17 @@ void replaceFile(const QString& target, const QByteArray& bytes) {
     syncFolder(QFileInfo(target).absolutePath());
 }
 
+// HOME may be unset or empty where a program is started by a service or a
+// scheduler; the user's home is then the one the password database gives.
+QString homeFolder() {
+    const QString home = qEnvironmentVariable("HOME");
+    if (!home.isEmpty())
+        return home;
+    const passwd* user = ::getpwuid(::getuid());
+    return user && user->pw_dir && *user->pw_dir ? QFile::decodeName(user->pw_dir)
+                                                 : QDir::rootPath();
+}
+
 } // namespace
 
 IniFile& IniFile::instance() {
@@ -304,7 +316,7 @@ QString IniFile::pathOf(const QString& fileName) {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     // A relative XDG_CONFIG_HOME is invalid by its own rules, like an empty one.
     if (!QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
+        base = homeFolder() + QStringLiteral("/.config");
     return QDir(base).filePath(fileName);
 }
 

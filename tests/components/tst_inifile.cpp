@@ -7,13 +7,16 @@
 #include "support/errorof.h"
 #include "support/profilehome.h"
 
+#include <linux/capability.h>
 #include <memory>
+#include <pwd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -57,6 +60,12 @@ private Q_SLOTS:
         QCOMPARE(IniFile::pathOf(kName), path());
         qputenv("XDG_CONFIG_HOME", "");
         QCOMPARE(IniFile::pathOf(kName), QDir::homePath() + QStringLiteral("/.config/") + kName);
+        // No HOME to go by: the user's home from the password database.
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", "");
+        const QString fallback = IniFile::pathOf(kName);
+        qputenv("HOME", home);
+        QCOMPARE(fallback, QFile::decodeName(::getpwuid(::getuid())->pw_dir) + "/.config/" + kName);
     }
 
     void readRules_data() {
