@@ -6,7 +6,9 @@
 #include "platform.h"
 #include "qtplatform.h"
 #include "startup.h"
+#include "usage.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QStringList>
@@ -35,7 +37,12 @@ bool installQtTranslation(QCoreApplication& app) {
 }
 
 int run(int argc, char** argv) {
-    Platform::setCommand(requestText(argc, argv));
+    const QString request = requestText(argc, argv);
+    if (const std::optional<QString> information = Usage::informationFor(request)) {
+        std::fputs(information->toUtf8().constData(), stdout);
+        return Platform::ExitDone;
+    }
+    Platform::setCommand(request);
     int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("cvdialer"));

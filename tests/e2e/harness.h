@@ -105,6 +105,15 @@ public:
     Dialer(const Dialer&) = delete;
     Dialer& operator=(const Dialer&) = delete;
 
+    // Sets name to value for the next start; a null value removes it.
+    void setEnvironment(const QString& name, const QString& value) {
+        QProcessEnvironment env = m_process.processEnvironment();
+        if (value.isNull())
+            env.remove(name);
+        else
+            env.insert(name, value);
+        m_process.setProcessEnvironment(env);
+    }
     void start(const QStringList& arguments) {
         m_process.start(buildPath(QStringLiteral("cvdialer")), arguments);
         QVERIFY(m_process.waitForStarted(10000));
@@ -112,6 +121,7 @@ public:
     qint64 pid() const { return m_process.processId(); }
     void terminate() { m_process.terminate(); }
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    QString stdoutText() { return QString::fromUtf8(m_process.readAllStandardOutput()); }
     QString stderrText() {
         m_stderr += m_process.readAllStandardError();
         return QString::fromUtf8(m_stderr);

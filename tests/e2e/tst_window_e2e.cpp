@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 using namespace e2e;
@@ -46,6 +48,12 @@ class TestWindowEndToEnd : public QObject {
     std::unique_ptr<Dialer> dialer() {
         return std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
     }
+    std::unique_ptr<Dialer> withoutDisplay() {
+        auto run = dialer();
+        run->setEnvironment(QStringLiteral("DISPLAY"), QString());
+        run->setEnvironment(QStringLiteral("WAYLAND_DISPLAY"), QString());
+        return run;
+    }
     static bool waitForSettingsWindow() {
         return xdotool({"search", "--sync", "--onlyvisible", "--name", "Marcador telefónico"});
     }
@@ -70,6 +78,43 @@ private Q_SLOTS:
             QSKIP("needs an X display (scripts/test runs these under Xvfb)");
     }
     void init() { m_scratch = std::make_unique<Scratch>(); }
+
+    // Exactly these requests, answered with no display, and the profile's path
+    // found even without HOME, from the password database.
+    void helpAndVersionNeedNoDisplay_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QStringList>("printed");
+        const passwd* user = ::getpwuid(::getuid());
+        QVERIFY(user);
+        QTest::newRow("--help") << "--help"
+                                << QStringList{"Uso: cvdialer '#NÚMERO#'", "cvdialer /Config",
+                                               QStringLiteral("Perfil: %1/.config/CVDIALER.INI\n")
+                                                   .arg(QFile::decodeName(user->pw_dir)),
+                                               "man cvdialer"};
+        QTest::newRow("--version") << "--version" << QStringList{"cvdialer " CV_VERSION "\n"};
+    }
+    void helpAndVersionNeedNoDisplay() {
+        QFETCH(QString, request);
+        QFETCH(QStringList, printed);
+        auto run = withoutDisplay();
+        run->setEnvironment(QStringLiteral("HOME"), QString());
+        run->setEnvironment(QStringLiteral("XDG_CONFIG_HOME"), QString());
+        run->start({request});
+        QCOMPARE(run->waitForExit(), 0);
+        const QString out = run->stdoutText();
+        for (const QString& text : printed)
+            QVERIFY2(out.contains(text), qPrintable(out));
+        QCOMPARE(run->stderrText(), QString());
+    }
+
+    void helpWithMoreIsAnOrdinaryRequest() {
+        auto run = dialer();
+        run->start({QStringLiteral("--help"), QStringLiteral("#5551234#")});
+        QVERIFY(waitForSettingsWindow()); // no profile: the settings are missing
+        QVERIFY(xdotool({"key", "Escape"}));
+        QCOMPARE(run->waitForExit(), 7);
+        QCOMPARE(run->stdoutText(), QString());
+    }
 
     void blankCommandLineIsRefused() {
         auto run = dialer();
