@@ -4,6 +4,7 @@
 #include "commcontrol.h"
 #include "frmdialer.h"
 #include "platform.h"
+#include "platformstart.h"
 #include "qtplatform.h"
 #include "startup.h"
 #include "usage.h"
@@ -44,7 +45,9 @@ int run(int argc, char** argv) {
     }
     Platform::setCommand(request);
     int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
+    PlatformStart::watch();
     QApplication app(qtArgc, argv);
+    PlatformStart::started();
     QApplication::setApplicationName(QStringLiteral("cvdialer"));
     if (!installQtTranslation(app))
         Platform::Diagnostic(QStringLiteral("no se pudo cargar la traducción de Qt al español "

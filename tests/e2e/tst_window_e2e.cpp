@@ -88,6 +88,26 @@ private Q_SLOTS:
     }
     void init() { m_scratch = std::make_unique<Scratch>(); }
 
+    // Nothing said but one Spanish line, on any platform Qt cannot open.
+    void noDisplayIsOneLineAndStatusTwo_data() {
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("Qt's choice") << QString();
+        QTest::newRow("xcb") << "xcb";
+        QTest::newRow("wayland") << "wayland";
+    }
+    void noDisplayIsOneLineAndStatusTwo() {
+        QFETCH(QString, platform);
+        m_scratch->writeProfile(QStringLiteral("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n"));
+        auto run = withoutDisplay();
+        run->setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        run->start({QStringLiteral("#5551234#")});
+        QCOMPARE(run->waitForExit(), 2);
+        const QStringList lines = run->stderrText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QLatin1String("cvdialer: no hay pantalla")),
+                 qPrintable(lines.first()));
+    }
+
     // Exactly these requests, answered with no display, and the profile's path
     // found even without HOME, from the password database.
     void helpAndVersionNeedNoDisplay_data() {
