@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "dialledcue.h"
 
+#include "alsaquiet.h"
 #include "platform.h"
 
 #include <canberra.h>
@@ -27,6 +28,7 @@ template <typename Function> void resolve(void* library, const char* name, Funct
 }
 
 Canberra load() {
+    silenceAlsaErrors();
     Canberra api;
     void* library = ::dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL);
     if (library) {

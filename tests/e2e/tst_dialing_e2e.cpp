@@ -72,6 +72,27 @@ private Q_SLOTS:
                  framingRefused ? 1 : 0);
     }
 
+    // No sound server and a sound system with no device: the cue's one note
+    // says why it is silent, and ALSA's own lines stay out of the log.
+    void noSoundServerLeavesOneNote() {
+        auto modem = startModem({});
+        profileFor(modem->device());
+        const QString noDevices = m_scratch->scratch(QStringLiteral("alsa.conf"));
+        QFile conf(noDevices);
+        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("# no devices\n") > 0);
+        conf.close();
+        auto run = dialer();
+        run->setEnvironment(QStringLiteral("CANBERRA_DRIVER"), QStringLiteral("alsa"));
+        run->setEnvironment(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+        run->setEnvironment(QStringLiteral("ALSA_CONFIG_PATH"), noDevices);
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 0);
+        QCOMPARE(run->stderrText().count(QLatin1String("cvdialer: sin sonido de aviso")), 1);
+        QVERIFY2(!run->stderrText().contains(QLatin1String("ALSA lib")),
+                 qPrintable(run->stderrText()));
+    }
+
     void telLinkDialsTheDecodedNumber() {
         auto modem = startModem({});
         profileFor(modem->device(), QStringLiteral("[MODEM]\nINTERNACIONAL=00\n"));
