@@ -88,12 +88,11 @@ QString playThemeSound() {
     return {};
 }
 
-void ring(const Player& play, const std::function<void()>& fallback) {
+void ring(const Player& play, const Bell& fallback) {
     const QString why = play();
     if (why.isEmpty())
         return;
-    Platform::Diagnostic(QStringLiteral("sin sonido de aviso (%1); suena el timbre").arg(why));
-    fallback();
+    Platform::Diagnostic(QStringLiteral("sin sonido de aviso (%1); %2").arg(why, fallback()));
 }
 
 } // namespace DialledCue

@@ -2,7 +2,9 @@
 // build/cvdialer against build/fakemodem on a real pseudo-terminal.
 #include "fixture.h"
 
+#include <QLibraryInfo>
 #include <QSerialPort>
+#include <QStandardPaths>
 
 using namespace e2e;
 
@@ -72,25 +74,66 @@ private Q_SLOTS:
                  framingRefused ? 1 : 0);
     }
 
-    // No sound server and a sound system with no device: the cue's one note
-    // says why it is silent, and ALSA's own lines stay out of the log.
-    void noSoundServerLeavesOneNote() {
-        auto modem = startModem({});
-        profileFor(modem->device());
+    // A sound system with no device and no sound server: the cue cannot play.
+    void withoutSound(Dialer& run) {
         const QString noDevices = m_scratch->scratch(QStringLiteral("alsa.conf"));
         QFile conf(noDevices);
         QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("# no devices\n") > 0);
-        conf.close();
+        run.setEnvironment(QStringLiteral("CANBERRA_DRIVER"), QStringLiteral("alsa"));
+        run.setEnvironment(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+        run.setEnvironment(QStringLiteral("ALSA_CONFIG_PATH"), noDevices);
+    }
+
+    // The cue's one note says why it is silent; ALSA's own lines stay out of the log.
+    void noSoundServerLeavesOneNote() {
+        auto modem = startModem({});
+        profileFor(modem->device());
         auto run = dialer();
-        run->setEnvironment(QStringLiteral("CANBERRA_DRIVER"), QStringLiteral("alsa"));
-        run->setEnvironment(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
-        run->setEnvironment(QStringLiteral("ALSA_CONFIG_PATH"), noDevices);
+        withoutSound(*run);
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
         QCOMPARE(run->dismissAndWait(), 0);
         QCOMPARE(run->stderrText().count(QLatin1String("cvdialer: sin sonido de aviso")), 1);
         QVERIFY2(!run->stderrText().contains(QLatin1String("ALSA lib")),
                  qPrintable(run->stderrText()));
+    }
+
+    // Qt's Wayland backend has no bell: the note must not claim one rang.
+    void waylandSessionHasNoBell() {
+        const QString weston = QStandardPaths::findExecutable(QStringLiteral("weston"));
+        const QString plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                               QStringLiteral("/platforms/libqwayland-generic.so");
+        if (weston.isEmpty() || !QFile::exists(plugin))
+            QSKIP("needs weston and qt6-wayland (scripts/setup installs them)");
+        QProcess compositor;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_scratch->runtime);
+        compositor.setProcessEnvironment(env);
+        compositor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        compositor.start(
+            weston, {"--backend=headless-backend.so", "--socket=cvdialer-test", "--idle-time=0"});
+        const auto stop = qScopeGuard([&] {
+            compositor.terminate();
+            if (!compositor.waitForFinished(5000))
+                compositor.kill();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_scratch->runtime + "/cvdialer-test"), 10000);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        withoutSound(*run);
+        run->setEnvironment(QStringLiteral("DISPLAY"), QString());
+        run->setEnvironment(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("cvdialer-test"));
+        run->setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        QVERIFY2(run->stderrText().contains(
+                     QStringLiteral("no suena nada (la sesión Wayland no tiene timbre)")),
+                 qPrintable(run->stderrText()));
+        QVERIFY(!run->stderrText().contains(QLatin1String("suena el timbre")));
+        run->terminate(); // no xdotool here: a polite kill answers the message
+        QCOMPARE(run->waitForExit(), 0);
+        QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
     }
 
     void telLinkDialsTheDecodedNumber() {
