@@ -7,6 +7,9 @@ set(CPACK_PACKAGE_CONTACT "Corvane <soporte@corvane.invalid>")
 execute_process(COMMAND env LC_ALL=C date -u -R -d ${CVDIALER_RELEASE_DATE}
     OUTPUT_VARIABLE CVDIALER_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
     COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND date -u +%s -d ${CVDIALER_RELEASE_DATE}
+    OUTPUT_VARIABLE CPACK_CVDIALER_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+    COMMAND_ERROR_IS_FATAL ANY)
 
 set(generated ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 configure_file(man/cvdialer.1 ${generated}/cvdialer.1 @ONLY)
@@ -57,6 +60,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The binary is stripped; its debug symbols go to cvdialer-dbgsym (a .ddeb).
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/RepairDbgsym.cmake)
+# The same tree gives the same packages: every date from SOURCE_DATE_EPOCH.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDates.cmake)
+set(CPACK_CVDIALER_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 # The libraries come from what the program links (Qt); libcanberra, the Qt
 # platform plugins and Qt's Spanish texts are loaded at run time, so they are
 # named here.
