@@ -68,7 +68,11 @@ set(CPACK_CVDIALER_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 # named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcanberra0, qt6-qpa-plugins, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, sound-theme-freedesktop")
+# libcanberra-pulse: the cue reaches PulseAudio and PipeWire as "CVDialer"
+# rather than through ALSA; qt6-wayland: without it a Wayland-only session
+# has no display for the dialer.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "xdg-utils, sound-theme-freedesktop, libcanberra-pulse, qt6-wayland")
 # A bank of modems on the LAN is served by a device server such as ser2net.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ser2net")
 # Only the program and its files; the simulated modem stays out.

@@ -38,6 +38,10 @@ for needed in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libca
     qt6-translations-l10n; do
     grep -q "$needed" <<<"$depends" || fail "package does not depend on $needed"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for wanted in libcanberra-pulse qt6-wayland; do
+    grep -q "$wanted" <<<"$recommends" || fail "package does not recommend $wanted"
+done
 
 # Debian's own checker, at error and warning level, on both packages.
 lintian --fail-on error,warning "$deb" "$dbgsym" || fail "lintian"
