@@ -31,6 +31,10 @@ install(FILES data/cvdialer.desktop data/cvdialer-config.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/cvdialer.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# For desktops and software centres that take no SVG; rendered from the SVG
+# (ImageMagick: -density 384, -resize 48x48, no date chunks) and kept beside it.
+install(FILES data/cvdialer.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
 install(FILES ${generated}/${CVDIALER_APPSTREAM_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${generated}/cvdialer.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -54,10 +54,13 @@ metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
 for file in usr/bin/cvdialer usr/share/applications/cvdialer.desktop \
     usr/share/applications/cvdialer-config.desktop \
     usr/share/icons/hicolor/scalable/apps/cvdialer.svg usr/share/man/man1/cvdialer.1.gz \
+    usr/share/icons/hicolor/48x48/apps/cvdialer.png \
     usr/share/doc/cvdialer/copyright usr/share/doc/cvdialer/changelog.gz; do
     [ -e "$root/$file" ] || fail "package lacks /$file"
 done
 [ ! -e "$root/usr/bin/fakemodem" ] || fail "the simulated modem is in the package"
+file "$root/usr/share/icons/hicolor/48x48/apps/cvdialer.png" | grep -q 'PNG image data, 48 x 48' ||
+    fail "the 48x48 icon is not a 48x48 PNG"
 desktop-file-validate "$root"/usr/share/applications/*.desktop
 grep -qx 'MimeType=x-scheme-handler/tel;' "$root/usr/share/applications/cvdialer.desktop" ||
     fail "cvdialer.desktop does not handle tel:"
