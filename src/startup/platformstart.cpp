@@ -6,6 +6,7 @@
 #include <mutex>
 #include <QByteArray>
 #include <QString>
+#include <utility>
 #include <vector>
 
 namespace PlatformStart {
@@ -42,12 +43,19 @@ QString pluginNamed(const QString& text) {
     return end < 0 ? QString() : text.mid(start + marker.size(), end - start - marker.size());
 }
 
+void writeOut(const std::vector<HeldMessage>& messages) {
+    for (const HeldMessage& message : messages) {
+        const QMessageLogContext context(message.file.constData(), message.line,
+                                         message.function.constData(),
+                                         message.category.constData());
+        qt_message_output(message.type, context, message.text);
+    }
+}
+
 [[noreturn]] void reportNoDisplay() {
     QString plugin;
-    for (const HeldMessage& message : held()) {
-        if (plugin.isEmpty())
-            plugin = pluginNamed(message.text);
-    }
+    for (auto message = held().cbegin(); plugin.isEmpty() && message != held().cend(); ++message)
+        plugin = pluginNamed(message->text);
     Platform::Diagnostic(
         QStringLiteral("no hay pantalla donde mostrar nada: Qt no pudo abrir su plataforma "
                        "gráfica%1 (DISPLAY o WAYLAND_DISPLAY sin servidor, o falta qt6-wayland "
@@ -60,7 +68,9 @@ void holdOrReport(QtMsgType type, const QMessageLogContext& context, const QStri
     const std::lock_guard<std::mutex> guard(heldLock());
     if (type == QtFatalMsg && text.contains(QLatin1String("platform plugin"), Qt::CaseInsensitive))
         reportNoDisplay();
-    if (type == QtFatalMsg) { // any other fatal message ends the process as Qt means it to
+    if (type == QtFatalMsg) { // any other ends the process as Qt means it to, after the rest
+        qInstallMessageHandler(previousHandler());
+        writeOut(std::exchange(held(), {}));
         previousHandler()(type, context, text);
         return;
     }
@@ -81,12 +91,7 @@ void started() {
         const std::lock_guard<std::mutex> guard(heldLock());
         messages.swap(held());
     }
-    for (const HeldMessage& message : messages) {
-        const QMessageLogContext context(message.file.constData(), message.line,
-                                         message.function.constData(),
-                                         message.category.constData());
-        qt_message_output(message.type, context, message.text);
-    }
+    writeOut(messages);
 }
 
 } // namespace PlatformStart
