@@ -7,6 +7,9 @@ set(CPACK_PACKAGE_CONTACT "Corvane <soporte@corvane.invalid>")
 execute_process(COMMAND env LC_ALL=C date -u -R -d ${CVDIALER_RELEASE_DATE}
     OUTPUT_VARIABLE CVDIALER_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
     COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND date -u +%s -d ${CVDIALER_RELEASE_DATE}
+    OUTPUT_VARIABLE CPACK_CVDIALER_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+    COMMAND_ERROR_IS_FATAL ANY)
 
 set(generated ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 configure_file(man/cvdialer.1 ${generated}/cvdialer.1 @ONLY)
@@ -28,6 +31,10 @@ install(FILES data/cvdialer.desktop data/cvdialer-config.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/cvdialer.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# For desktops and software centres that take no SVG; rendered from the SVG
+# (ImageMagick: -density 384, -resize 48x48, no date chunks) and kept beside it.
+install(FILES data/cvdialer.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
 install(FILES ${generated}/${CVDIALER_APPSTREAM_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${generated}/cvdialer.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -57,12 +64,19 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The binary is stripped; its debug symbols go to cvdialer-dbgsym (a .ddeb).
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/RepairDbgsym.cmake)
+# The same tree gives the same packages: every date from SOURCE_DATE_EPOCH.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDates.cmake)
+set(CPACK_CVDIALER_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 # The libraries come from what the program links (Qt); libcanberra, the Qt
 # platform plugins and Qt's Spanish texts are loaded at run time, so they are
 # named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcanberra0, qt6-qpa-plugins, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, sound-theme-freedesktop")
+# libcanberra-pulse: the cue reaches PulseAudio and PipeWire as "CVDialer"
+# rather than through ALSA; qt6-wayland: without it a Wayland-only session
+# has no display for the dialer.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "xdg-utils, sound-theme-freedesktop, libcanberra-pulse, qt6-wayland")
 # A bank of modems on the LAN is served by a device server such as ser2net.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ser2net")
 # Only the program and its files; the simulated modem stays out.

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <pwd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -123,7 +124,48 @@ bool isFull(const QString& folder) {
     return blocks == 0 || space.f_favail == 0;
 }
 
-void acquire(QLockFile& lock, const QString& lockPath) {
+// Temporary files are hidden beside the target under a name no one else uses,
+// so that one a hard kill left behind can be recognised and removed.
+QString temporaryPrefix(const QString& target) {
+    return QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".tmp-");
+}
+constexpr qsizetype kTemporarySuffixLength = 6; // mkstemp's XXXXXX
+
+QString whyNoNewFiles(int error) {
+    switch (error) {
+    case EROFS:
+        return QStringLiteral("está en un sistema de archivos de solo lectura");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("no deja a este usuario crear archivos en ella");
+    default:
+        return QStringLiteral("no admite archivos nuevos (%1)")
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
+// Saving writes a new copy beside the profile and renames it over the old one,
+// so a folder that takes no new files can never be saved to, however writable
+// the profile itself is. Says so, rather than naming the lock it stopped at.
+void refuseFolderWithoutNewFiles(const QString& target) {
+    const QString folder = QFileInfo(target).absolutePath();
+    QByteArray probe = native(QDir(folder).filePath(temporaryPrefix(target))) + "XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(probe.constData());
+        return;
+    }
+    const int error = errno;
+    throw RunTimeError(numberFor(error),
+                       QStringLiteral("No se puede guardar %1: la carpeta %2 %3, y guardar "
+                                      "escribe allí una copia nueva del perfil que luego "
+                                      "ocupa su lugar.")
+                           .arg(target, folder, whyNoNewFiles(error)));
+}
+
+void acquire(QLockFile& lock, const QString& target) {
+    const QString lockPath = target + QStringLiteral(".lock");
     if (lock.tryLock(kLockTimeoutMs))
         return;
     if (lock.error() == QLockFile::UnknownError && isFull(QFileInfo(lockPath).absolutePath()))
@@ -131,6 +173,7 @@ void acquire(QLockFile& lock, const QString& lockPath) {
                            QStringLiteral("No hay espacio para el bloqueo %1.").arg(lockPath));
     switch (lock.error()) {
     case QLockFile::PermissionError:
+        refuseFolderWithoutNewFiles(target);
         throw RunTimeError(PermissionDenied,
                            QStringLiteral("No se pudo crear el bloqueo %1.").arg(lockPath));
     case QLockFile::LockFailedError:
@@ -177,13 +220,6 @@ Ownership ownershipFor(const QString& target) {
         return {mode_t(info.st_mode & 07777), true, info.st_uid, info.st_gid};
     return {mode_t(0666 & ~currentUmask()), false, 0, 0};
 }
-
-// Temporary files are hidden beside the target under a name no one else uses,
-// so that one a hard kill left behind can be recognised and removed.
-QString temporaryPrefix(const QString& target) {
-    return QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".tmp-");
-}
-constexpr qsizetype kTemporarySuffixLength = 6; // mkstemp's XXXXXX
 
 // Run under the lock: no other writer can be using one of them.
 void removeLeftovers(const QString& target) {
@@ -286,6 +322,17 @@ void replaceFile(const QString& target, const QByteArray& bytes) {
     syncFolder(QFileInfo(target).absolutePath());
 }
 
+// HOME may be unset or empty where a program is started by a service or a
+// scheduler; the user's home is then the one the password database gives.
+QString homeFolder() {
+    const QString home = qEnvironmentVariable("HOME");
+    if (!home.isEmpty())
+        return home;
+    const passwd* user = ::getpwuid(::getuid());
+    return user && user->pw_dir && *user->pw_dir ? QFile::decodeName(user->pw_dir)
+                                                 : QDir::rootPath();
+}
+
 } // namespace
 
 IniFile& IniFile::instance() {
@@ -304,7 +351,7 @@ QString IniFile::pathOf(const QString& fileName) {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     // A relative XDG_CONFIG_HOME is invalid by its own rules, like an empty one.
     if (!QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
+        base = homeFolder() + QStringLiteral("/.config");
     return QDir(base).filePath(fileName);
 }
 
@@ -321,9 +368,8 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
     ProfileDocument::checkWritable(section, key, value);
     const QString target = writeTarget(pathOf(fileName));
     ensureFolder(QFileInfo(target).absolutePath());
-    const QString lockPath = target + QStringLiteral(".lock");
-    QLockFile lock(lockPath);
-    acquire(lock, lockPath);
+    QLockFile lock(target + QStringLiteral(".lock"));
+    acquire(lock, target);
     removeLeftovers(target);
     const std::optional<QByteArray> bytes = readBytes(target);
     const auto update =

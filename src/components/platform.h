@@ -17,7 +17,12 @@ namespace Platform {
 using Clock = std::chrono::steady_clock;
 
 // Message-box styles and answers, by the values the calling code has always used.
-enum MsgBoxStyle : int { vbOKOnly = 0, vbAbortRetryIgnore = 2, vbCritical = 16 };
+enum MsgBoxStyle : int {
+    vbOKOnly = 0,
+    vbAbortRetryIgnore = 2,
+    vbCritical = 16,
+    vbExclamation = 48,
+};
 enum MsgBoxResult : int { vbOK = 1, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
 
 enum ExitStatus : int {
@@ -28,6 +33,9 @@ enum ExitStatus : int {
     ExitModemFailure = 4,
     ExitNoAnswer = 5,
     ExitCancelled = 6,
+    // A number was asked for but the settings were missing: the settings
+    // window was shown instead and left, and nothing was dialled.
+    ExitSettingsMissing = 7,
 };
 
 inline const QString kApplicationTitle = QStringLiteral("CVDialer");

@@ -2,6 +2,7 @@
 #include "frmdialer.h"
 
 #include "dialersettings.h"
+#include "fieldcheck.h"
 #include "fieldfinder.h"
 #include "inifile.h"
 #include "platform.h"
@@ -182,7 +183,31 @@ void FrmDIALER::saveField(const QString& key) {
     IniFile::instance().WriteValue(ModDialer::kProfileFile, ModDialer::kSection, key, value);
 }
 
+// A changed value that no dial could use is not saved: the operator is told
+// which field and the form it needs, and is put back in it. A value left as
+// the file had it is saved as it is, so stored profiles keep working.
+bool FrmDIALER::refuseUnusableField() {
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        const qint16 index = FieldFinder::instance().FindIndex(kKeys.at(i), txtfields.members());
+        QLineEdit& field = txtfields(index);
+        const QString value = trimSpaces(field.text());
+        if (value == trimSpaces(m_fieldTexts.at(i)))
+            continue;
+        const std::optional<QString> why = ModDialer::whyUnusable(kKeys.at(i), value);
+        if (!why)
+            continue;
+        Platform::MsgBox(*why, Platform::vbExclamation);
+        activateWindow();
+        field.setFocus();
+        field.selectAll();
+        return true;
+    }
+    return false;
+}
+
 void FrmDIALER::CmdAceptar_Click() {
+    if (refuseUnusableField())
+        return;
     std::size_t step = 0;
     while (step < kKeys.size()) {
         try {
@@ -198,11 +223,11 @@ void FrmDIALER::CmdAceptar_Click() {
                 return; // the window stays open with the typed texts
         }
     }
-    Platform::End(Platform::ExitDone);
+    Platform::End(m_leavingStatus);
 }
 
 void FrmDIALER::QuitButton_Click() {
-    Platform::End(Platform::ExitDone);
+    Platform::End(m_leavingStatus);
 }
 
 void FrmDIALER::reject() {

@@ -35,9 +35,16 @@ public:
     void Form_Load();
     // Saves the three fields, trimmed, and ends the program; a failure goes to
     // the operator's error notice, whose answer retries, skips or gives up.
+    // A changed value no dial could use is refused first and nothing is saved.
     void CmdAceptar_Click();
     // Ends the program without writing anything.
     void QuitButton_Click();
+
+    // The status every way out of the window ends the process with. A dial
+    // request that lands here for missing settings dialled nothing, and the
+    // application that asked must be able to tell.
+    void setLeavingStatus(int status) { m_leavingStatus = status; }
+    int leavingStatus() const { return m_leavingStatus; }
 
     std::array<QLabel*, 3> Label1{};
     TxtFieldArray txtfields;
@@ -62,8 +69,10 @@ private:
     void connectHandlers();
     void showFieldTexts();
     void saveField(const QString& key);
+    bool refuseUnusableField();
 
     bool m_built = false;
+    int m_leavingStatus = 0;
     // What the fields show: their design texts until Form_Load has read the profile.
     std::array<QString, 3> m_fieldTexts;
 };

@@ -5,8 +5,10 @@
 #include "commcontrol.h"
 #include "frmdialer.h"
 #include "platform.h"
+#include "platformstart.h"
 #include "qtplatform.h"
 #include "startup.h"
+#include "usage.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,11 +82,18 @@ bool installQtTranslation(QCoreApplication& app) {
 
 int run(int argc, char** argv) {
     Platform::setLaunchTime(Platform::Now());
-    Platform::setCommand(requestText(argc, argv));
-    if (ModDialer::isDialRequest(Platform::Command()))
+    const QString request = requestText(argc, argv);
+    if (const std::optional<QString> information = Usage::informationFor(request)) {
+        std::fputs(information->toUtf8().constData(), stdout);
+        return Platform::ExitDone;
+    }
+    Platform::setCommand(request);
+    if (ModDialer::isDialRequest(request))
         prepareForDial();
     int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
+    PlatformStart::watch();
     QApplication app(qtArgc, argv);
+    PlatformStart::started();
     QApplication::setApplicationName(QStringLiteral("cvdialer"));
     if (!installQtTranslation(app))
         Platform::Diagnostic(QStringLiteral("no se pudo cargar la traducción de Qt al español "
@@ -95,8 +104,10 @@ int run(int argc, char** argv) {
     };
 
     Platform::RunUntrapped(ModDialer::Main);
-    if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible())
-        QApplication::exec();
+    if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible()) {
+        QApplication::exec(); // returns once the close command has closed the window
+        Platform::End(FrmDIALER::hiddenInstance().leavingStatus());
+    }
     Platform::End(Platform::ExitDone);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "dialledcue.h"
 
+#include "alsaquiet.h"
 #include "platform.h"
 
 #include <canberra.h>
@@ -29,6 +30,7 @@ template <typename Function> void resolve(void* library, const char* name, Funct
 }
 
 Canberra load() {
+    silenceAlsaErrors();
     Canberra api;
     void* library = ::dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL);
     if (library) {
@@ -120,12 +122,11 @@ QString playThemeSound() {
     return result == CA_SUCCESS ? QString() : failure(result);
 }
 
-void ring(const Player& play, const std::function<void()>& fallback) {
+void ring(const Player& play, const Bell& fallback) {
     const QString why = play();
     if (why.isEmpty())
         return;
-    Platform::Diagnostic(QStringLiteral("sin sonido de aviso (%1); suena el timbre").arg(why));
-    fallback();
+    Platform::Diagnostic(QStringLiteral("sin sonido de aviso (%1); %2").arg(why, fallback()));
 }
 
 } // namespace DialledCue

@@ -21,8 +21,12 @@ void prepare();
 // Starts the theme's event sound through libcanberra.
 QString playThemeSound();
 
+// What the desktop offers instead of the sound; returns what the operator
+// hears from it, for the note.
+using Bell = std::function<QString()>;
+
 // Plays through play; only when that fails does fallback ring, and stderr
-// says why, for whoever wonders where the sound went.
-void ring(const Player& play, const std::function<void()>& fallback);
+// says why and what rang instead, for whoever wonders where the sound went.
+void ring(const Player& play, const Bell& fallback);
 
 } // namespace DialledCue

@@ -22,7 +22,14 @@ namespace {
 using Platform::MsgBoxResult;
 
 QMessageBox::Icon iconFor(int style) {
-    return (style & Platform::vbCritical) ? QMessageBox::Critical : QMessageBox::NoIcon;
+    switch (style & 0x70) { // the icon's bits of a style
+    case Platform::vbCritical:
+        return QMessageBox::Critical;
+    case Platform::vbExclamation:
+        return QMessageBox::Warning;
+    default:
+        return QMessageBox::NoIcon;
+    }
 }
 
 QPushButton* addButton(QMessageBox& box, QMessageBox::StandardButton which, const QString& text) {
@@ -92,7 +99,13 @@ void install() {
     Platform::Hooks& hooks = Platform::hooks();
     hooks.msgBox = showMessageBox;
     hooks.beep = [] {
-        DialledCue::ring(DialledCue::playThemeSound, QApplication::beep);
+        DialledCue::ring(DialledCue::playThemeSound, [] {
+            // Qt's Wayland backend has no bell: the note must not claim one.
+            if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+                return QStringLiteral("no suena nada (la sesión Wayland no tiene timbre)");
+            QApplication::beep();
+            return QStringLiteral("suena el timbre");
+        });
     };
     hooks.prepareBeep = DialledCue::prepare;
     hooks.endProcess = [](int status) {

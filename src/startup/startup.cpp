@@ -16,8 +16,9 @@ namespace {
 
 const QString kDefaultInternationalCode = QStringLiteral("00");
 
-void showSettingsWindow() {
+void showSettingsWindow(Platform::ExitStatus leavingStatus) {
     FrmDIALER& window = FrmDIALER::instance();
+    window.setLeavingStatus(leavingStatus);
     window.show();
     window.raise();
     window.activateWindow();
@@ -57,13 +58,13 @@ void Main() {
         Platform::End(Platform::ExitBlankCommandLine);
     }
     if (asksForSettingsWindow(request)) {
-        showSettingsWindow();
+        showSettingsWindow(Platform::ExitDone);
         return;
     }
     readStartUpSettings();
     if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
         restoreDefaultSignals(); // no dial after all
-        showSettingsWindow();
+        showSettingsWindow(Platform::ExitSettingsMissing);
         return;
     }
     const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);

@@ -7,13 +7,16 @@
 #include "support/errorof.h"
 #include "support/profilehome.h"
 
+#include <linux/capability.h>
 #include <memory>
+#include <pwd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +33,38 @@ QByteArray utf16le(const QString& text) {
     return bytes;
 }
 } // namespace
+
+// Root writes anywhere. While this lives, the thread's root writes only where
+// any user could: it gives up its override of file permissions and takes it
+// back at the end (it stays in the permitted set).
+class NoPermissionOverride {
+public:
+    NoPermissionOverride() {
+        if (::geteuid() != 0) {
+            m_holds = true;
+            return;
+        }
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[CAP_TO_INDEX(CAP_DAC_OVERRIDE)].effective &= ~CAP_TO_MASK(CAP_DAC_OVERRIDE);
+        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
+        m_holds = m_dropped;
+    }
+    ~NoPermissionOverride() {
+        if (m_dropped)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+    NoPermissionOverride(const NoPermissionOverride&) = delete;
+    NoPermissionOverride& operator=(const NoPermissionOverride&) = delete;
+    bool holds() const { return m_holds; }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_dropped = false;
+    bool m_holds = false;
+};
 
 class TestIniFile : public QObject {
     Q_OBJECT
@@ -57,6 +92,12 @@ private Q_SLOTS:
         QCOMPARE(IniFile::pathOf(kName), path());
         qputenv("XDG_CONFIG_HOME", "");
         QCOMPARE(IniFile::pathOf(kName), QDir::homePath() + QStringLiteral("/.config/") + kName);
+        // No HOME to go by: the user's home from the password database.
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", "");
+        const QString fallback = IniFile::pathOf(kName);
+        qputenv("HOME", home);
+        QCOMPARE(fallback, QFile::decodeName(::getpwuid(::getuid())->pw_dir) + "/.config/" + kName);
     }
 
     void readRules_data() {
@@ -405,6 +446,33 @@ private Q_SLOTS:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(bytes(), QByteArray("[P]\nK=1\n"));
         QCOMPARE(read("P", "K"), QStringLiteral("1"));
+    }
+
+    // The file is writable, its folder is not: the operator is told about the
+    // folder, not about a lock file never heard of.
+    void folderThatTakesNoNewFilesIsNamed() {
+        put("[P]\nK=1\n");
+        QVERIFY(QFile::setPermissions(m_home->folder(), QFile::ReadOwner | QFile::ExeOwner));
+        const auto writable = qScopeGuard([&] {
+            QFile::setPermissions(m_home->folder(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        const NoPermissionOverride asAnyUser;
+        if (!asAnyUser.holds())
+            QSKIP("root here cannot give up its permission override");
+        try {
+            IniFile::instance().WriteValue(kName, QStringLiteral("P"), QStringLiteral("K"),
+                                           QStringLiteral("2"));
+            QFAIL("the write went through");
+        } catch (const RunTimeError& error) {
+            QCOMPARE(error.number(), int(PermissionDenied));
+            QVERIFY2(error.description().contains(
+                         QStringLiteral("la carpeta %1 no deja a este usuario crear archivos")
+                             .arg(m_home->folder())),
+                     qPrintable(error.description()));
+            QVERIFY(!error.description().contains(QLatin1String(".lock")));
+        }
+        QCOMPARE(bytes(), QByteArray("[P]\nK=1\n"));
     }
 
     void folderThatCannotBeMadeIsAnError() {

@@ -113,13 +113,24 @@ public:
             ::setrlimit(resource, &limit);
         });
     }
+    // Sets name to value for the next start; a null value removes it.
+    void setEnvironment(const QString& name, const QString& value) {
+        QProcessEnvironment env = m_process.processEnvironment();
+        if (value.isNull())
+            env.remove(name);
+        else
+            env.insert(name, value);
+        m_process.setProcessEnvironment(env);
+    }
     void start(const QStringList& arguments) {
         m_process.start(buildPath(QStringLiteral("cvdialer")), arguments);
         QVERIFY(m_process.waitForStarted(10000));
     }
     qint64 pid() const { return m_process.processId(); }
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
     void terminate() { m_process.terminate(); }
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    QString stdoutText() { return QString::fromUtf8(m_process.readAllStandardOutput()); }
     QString stderrText() {
         m_stderr += m_process.readAllStandardError();
         return QString::fromUtf8(m_stderr);

@@ -3,7 +3,9 @@
 #include "fixture.h"
 
 #include <QElapsedTimer>
+#include <QLibraryInfo>
 #include <QSerialPort>
+#include <QStandardPaths>
 
 using namespace e2e;
 
@@ -71,6 +73,68 @@ private Q_SLOTS:
         const bool framingRefused = settings.contains(QLatin1Char('E'));
         QCOMPARE(run->stderrText().count(QLatin1String("es un pseudo-terminal")),
                  framingRefused ? 1 : 0);
+    }
+
+    // A sound system with no device and no sound server: the cue cannot play.
+    void withoutSound(Dialer& run) {
+        const QString noDevices = m_scratch->scratch(QStringLiteral("alsa.conf"));
+        QFile conf(noDevices);
+        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write("# no devices\n") > 0);
+        run.setEnvironment(QStringLiteral("CANBERRA_DRIVER"), QStringLiteral("alsa"));
+        run.setEnvironment(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+        run.setEnvironment(QStringLiteral("ALSA_CONFIG_PATH"), noDevices);
+    }
+
+    // The cue's one note says why it is silent; ALSA's own lines stay out of the log.
+    void noSoundServerLeavesOneNote() {
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        withoutSound(*run);
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 0);
+        QCOMPARE(run->stderrText().count(QLatin1String("cvdialer: sin sonido de aviso")), 1);
+        QVERIFY2(!run->stderrText().contains(QLatin1String("ALSA lib")),
+                 qPrintable(run->stderrText()));
+    }
+
+    // Qt's Wayland backend has no bell: the note must not claim one rang.
+    void waylandSessionHasNoBell() {
+        const QString weston = QStandardPaths::findExecutable(QStringLiteral("weston"));
+        const QString plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                               QStringLiteral("/platforms/libqwayland-generic.so");
+        if (weston.isEmpty() || !QFile::exists(plugin))
+            QSKIP("needs weston and qt6-wayland (scripts/setup installs them)");
+        QProcess compositor;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_scratch->runtime);
+        compositor.setProcessEnvironment(env);
+        compositor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        compositor.start(
+            weston, {"--backend=headless-backend.so", "--socket=cvdialer-test", "--idle-time=0"});
+        const auto stop = qScopeGuard([&] {
+            compositor.terminate();
+            if (!compositor.waitForFinished(5000))
+                compositor.kill();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_scratch->runtime + "/cvdialer-test"), 10000);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        withoutSound(*run);
+        run->setEnvironment(QStringLiteral("DISPLAY"), QString());
+        run->setEnvironment(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("cvdialer-test"));
+        run->setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        run->start({QStringLiteral("#5551234#")});
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        QVERIFY2(run->stderrText().contains(
+                     QStringLiteral("no suena nada (la sesión Wayland no tiene timbre)")),
+                 qPrintable(run->stderrText()));
+        QVERIFY(!run->stderrText().contains(QLatin1String("suena el timbre")));
+        run->terminate(); // no xdotool here: a polite kill answers the message
+        QCOMPARE(run->waitForExit(), 0);
+        QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
     }
 
     void telLinkDialsTheDecodedNumber() {
@@ -208,25 +272,23 @@ private Q_SLOTS:
     // A session short of descriptors or memory never leaves the line held with
     // nobody told: too few descriptors to finish a dial, and none starts; too
     // little memory for the message's window (Qt blocks for good), and the
-    // process ends within seconds all the same, saying why, its port closed
-    // with HUPCL set. A polite kill meanwhile is honoured as well.
+    // process ends within seconds all the same, its port closed with HUPCL set,
+    // by its watchdog or by the polite kill (a crash there drops DTR too).
     void shortOfResources_data() {
         QTest::addColumn<int>("resource");
         QTest::addColumn<qulonglong>("limit");
-        QTest::addColumn<int>("status");
-        QTest::newRow("ulimit -n 12") << int(RLIMIT_NOFILE) << 12ULL << 2;
-        QTest::newRow("ulimit -v 96M") << int(RLIMIT_AS) << 96ULL * 1024 * 1024 << 3;
+        QTest::newRow("ulimit -n 12") << int(RLIMIT_NOFILE) << 12ULL;
+        QTest::newRow("ulimit -v 96M") << int(RLIMIT_AS) << 96ULL * 1024 * 1024;
     }
     void shortOfResources() {
         QFETCH(int, resource);
         QFETCH(qulonglong, limit);
-        QFETCH(int, status);
         auto modem = startModem({});
         profileFor(modem->device());
         auto run = dialer();
         run->setLimit(resource, rlim_t(limit));
         run->start({QStringLiteral("#5551234#")});
-        if (status == 2) {
+        if (resource == RLIMIT_NOFILE) {
             QCOMPARE(run->waitForExit(), 2);
             QVERIFY(run->stderrText().contains(QLatin1String("(ulimit -n)")));
             QCOMPARE(modem->received(), QByteArray());
@@ -235,11 +297,8 @@ private Q_SLOTS:
         if (!modem->waitReceived("ATDT05551234;\r"))
             QSKIP("Qt itself could not start under this limit here");
         run->signal(SIGTERM);
-        QElapsedTimer clock;
-        clock.start();
-        const int ended = run->waitForExit(12000);
-        QVERIFY2(ended == 0 || ended == 3, qPrintable(run->stderrText()));
-        QVERIFY(clock.elapsed() < 11000);
+        run->waitForExit(11000);
+        QVERIFY2(!run->running(), qPrintable(run->stderrText()));
         QVERIFY(modem->log().contains("hupcl"));
     }
 

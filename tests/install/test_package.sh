@@ -15,11 +15,32 @@ deb=$(ls "$scratch"/out/cvdialer_*.deb)
 dbgsym=$(ls "$scratch"/out/cvdialer-dbgsym_*.ddeb)
 echo "packages: $(basename "$deb") $(basename "$dbgsym")"
 
+# The same tree gives the same packages. The second run starts in a later
+# second, so any date taken from the clock would show.
+started=$(date +%s)
+while [ "$(date +%s)" = "$started" ]; do sleep 0.1; done
+cpack -G DEB -B "$scratch/again" >"$scratch/cpack-again.log" ||
+    { cat "$scratch/cpack-again.log"; fail "second cpack"; }
+cmp "$deb" "$scratch"/again/cvdialer_*.deb || fail "two cpack runs of the same tree differ"
+cmp "$dbgsym" "$scratch"/again/cvdialer-dbgsym_*.ddeb ||
+    fail "two cpack runs give different debug-symbol packages"
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || true)}
+if [ -n "$epoch" ]; then
+    dated=$(dpkg-deb --fsys-tarfile "$deb" | TZ=UTC tar -tv --full-time | awk 'NR == 1 {print $4, $5}')
+    [ "$dated" = "$(date -u -d "@$epoch" '+%F %T')" ] ||
+        fail "the package's files are dated $dated, not by SOURCE_DATE_EPOCH or the last commit"
+fi
+echo "reproducible: two runs byte-identical, files dated ${dated:-by the release date}"
+
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
 for needed in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libcanberra0 \
     qt6-translations-l10n; do
     grep -q "$needed" <<<"$depends" || fail "package does not depend on $needed"
+done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for wanted in libcanberra-pulse qt6-wayland; do
+    grep -q "$wanted" <<<"$recommends" || fail "package does not recommend $wanted"
 done
 
 # Debian's own checker, at error and warning level, on both packages.
@@ -33,10 +54,13 @@ metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
 for file in usr/bin/cvdialer usr/share/applications/cvdialer.desktop \
     usr/share/applications/cvdialer-config.desktop \
     usr/share/icons/hicolor/scalable/apps/cvdialer.svg usr/share/man/man1/cvdialer.1.gz \
+    usr/share/icons/hicolor/48x48/apps/cvdialer.png \
     usr/share/doc/cvdialer/copyright usr/share/doc/cvdialer/changelog.gz; do
     [ -e "$root/$file" ] || fail "package lacks /$file"
 done
 [ ! -e "$root/usr/bin/fakemodem" ] || fail "the simulated modem is in the package"
+file "$root/usr/share/icons/hicolor/48x48/apps/cvdialer.png" | grep -q 'PNG image data, 48 x 48' ||
+    fail "the 48x48 icon is not a 48x48 PNG"
 desktop-file-validate "$root"/usr/share/applications/*.desktop
 grep -qx 'MimeType=x-scheme-handler/tel;' "$root/usr/share/applications/cvdialer.desktop" ||
     fail "cvdialer.desktop does not handle tel:"

@@ -31,6 +31,10 @@ class TestFrmDialer : public QObject {
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     }
     void unblockProfileFolder() { QFile::remove(profileDir()); }
+    void setProfileReadOnly(bool readOnly) {
+        QVERIFY(QFile::setPermissions(
+            m_home->path(), readOnly ? QFile::ReadOwner : QFile::ReadOwner | QFile::WriteOwner));
+    }
 
     static FrmDIALER& window() { return FrmDIALER::instance(); }
     static QStringList fieldTexts() {
@@ -211,12 +215,58 @@ private Q_SLOTS:
         window();
         type(0, QStringLiteral("  0 9 "));
         type(1, QStringLiteral("   "));
-        type(2, QStringLiteral("\t9600,N,8,1 "));
+        type(2, QStringLiteral(" 2400 , e,7,1 "));
         QCOMPARE(press(), 0);
         QCOMPARE(profile(), QByteArray("; puesto 3\n[OTRA]\nCLAVE = valor\n\n[PARAMETROS]\n"
-                                       "COMM=\nANTEPONER=0 9\nSETTINGS=\"\t9600,N,8,1\"\n"));
+                                       "COMM=\nANTEPONER=0 9\nSETTINGS=2400 , e,7,1\n"));
         QVERIFY(!m_fake->actions().join(' ').contains(QLatin1String("msgbox")));
         QCOMPARE(DialerSettings.Comm, QStringLiteral("1"));
+    }
+
+    // The dial's own parsers decide; nothing is written, and the operator is put
+    // back in the field with its text selected, to type it again.
+    void unusableChangedValueIsRefused_data() {
+        QTest::addColumn<qint16>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("parity X") << qint16(2) << "9600,X,8,1";
+        QTest::newRow("three parts") << qint16(2) << "9600,N,8";
+        QTest::newRow("tab before the baud rate") << qint16(2) << "\t9600,N,8,1";
+        QTest::newRow("port in words") << qint16(1) << "dos";
+        QTest::newRow("port 0") << qint16(1) << "0";
+        QTest::newRow("port 256") << qint16(1) << " 256 ";
+        QTest::newRow("port beyond 16 bits") << qint16(1) << "99999";
+        QTest::newRow("prefix with ;") << qint16(0) << "0;&F&W";
+        QTest::newRow("prefix with a tab") << qint16(0) << "\t0";
+    }
+    void unusableChangedValueIsRefused() {
+        QFETCH(qint16, field);
+        QFETCH(QString, typed);
+        const QByteArray original("[PARAMETROS]\r\nANTEPONER=9\r\nCOMM=2\r\n");
+        writeProfile(original);
+        showAndActivate();
+        type(0, QStringLiteral("8")); // a good change beside it is not saved either
+        type(field, typed);
+        QCOMPARE(press(), -1);
+        const QString caption = window().Label1.at(std::size_t(field))->text();
+        QCOMPARE(m_fake->actions().size(), 1);
+        QVERIFY2(m_fake->actions().first().startsWith(
+                     QStringLiteral("msgbox El valor de \"%1\" no sirve para marcar").arg(caption)),
+                 qPrintable(m_fake->actions().first()));
+        QVERIFY(m_fake->actions().first().endsWith(QLatin1String("|48|CVDialer")));
+        QCOMPARE(profile(), original);
+        QCOMPARE(QApplication::focusWidget(), &window().txtfields(field));
+        QCOMPARE(window().txtfields(field).selectedText(), typed);
+    }
+
+    // Stored profiles keep working, and clearing a field is how a setting is removed.
+    void storedAndEmptyValuesAreSavedAsTheyAre() {
+        writeProfile("[PARAMETROS]\nANTEPONER=0;1\nCOMM=300\nSETTINGS=9600,X,8,1\n");
+        window();
+        type(0, QStringLiteral(" 0;1"));
+        type(1, QStringLiteral("  "));
+        QCOMPARE(press(), 0);
+        QCOMPARE(profile(),
+                 QByteArray("[PARAMETROS]\nANTEPONER=0;1\nCOMM=\nSETTINGS=9600,X,8,1\n"));
     }
 
     void failedWriteRetriedAfterTheCauseIsGone() {
@@ -235,35 +285,45 @@ private Q_SLOTS:
         QCOMPARE(profile(), QByteArray("[PARAMETROS]\nANTEPONER=\nCOMM=3\nSETTINGS=9600,N,8,1\n"));
     }
 
-    // A line break can never reach the file, so such a field fails on its own.
+    // A read-only profile refuses every changed value (error 70) while an
+    // unchanged one needs no write, so one field fails on its own.
     void skippedStepIsNotWrittenAgain_data() {
         QTest::addColumn<qint16>("badField");
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("saved");
-        QTest::newRow("COMM skipped")
-            << qint16(1) << QByteArray("[PARAMETROS]\nANTEPONER=7\nSETTINGS=9600,N,8,1\n");
+        QTest::newRow("COMM skipped") << qint16(1) << "3"
+                                      << QByteArray("[PARAMETROS]\nANTEPONER=7\nCOMM=2\n"
+                                                    "SETTINGS=9600,N,8,1\n");
         QTest::newRow("SETTINGS skipped")
-            << qint16(2) << QByteArray("[PARAMETROS]\nANTEPONER=7\nCOMM=2\n");
+            << qint16(2) << "2400,E,7,1" << QByteArray("[PARAMETROS]\nANTEPONER=7\nCOMM=2\n");
     }
     void skippedStepIsNotWrittenAgain() {
         QFETCH(qint16, badField);
+        QFETCH(QString, typed);
         QFETCH(QByteArray, saved);
+        writeProfile("[PARAMETROS]\nANTEPONER=7\nCOMM=2\n");
+        setProfileReadOnly(true);
         window();
-        type(0, QStringLiteral("7"));
-        type(badField, QStringLiteral("2\n3"));
+        type(badField, typed);
         m_fake->answers = {Platform::vbIgnore};
+        m_fake->whileBoxIsUp = [&](const QString&) {
+            setProfileReadOnly(false);
+        };
         QCOMPARE(press(), 0);
         QCOMPARE(profile(), saved);
     }
 
     void givingUpKeepsTheWindowAndStartsOverNextTime() {
+        writeProfile("[PARAMETROS]\nANTEPONER=7\n");
+        setProfileReadOnly(true);
         window();
-        type(0, QStringLiteral("7"));
-        type(1, QStringLiteral("2\n3"));
+        type(1, QStringLiteral("3"));
         m_fake->answers = {Platform::vbAbort};
         QCOMPARE(press(), -1);
-        QCOMPARE(fieldTexts(), (QStringList{"7", "2\n3", "9600,N,8,1"}));
+        QCOMPARE(fieldTexts(), (QStringList{"7", "3", "9600,N,8,1"}));
         QCOMPARE(profile(), QByteArray("[PARAMETROS]\nANTEPONER=7\n"));
 
+        setProfileReadOnly(false);
         type(0, QStringLiteral("8"));
         type(1, QStringLiteral("4"));
         m_fake->log.clear();
@@ -273,19 +333,20 @@ private Q_SLOTS:
     }
 
     void salirAfterAGivenUpSaveWritesNothing() {
+        writeProfile("[PARAMETROS]\nCOMM=2\n");
+        setProfileReadOnly(true);
         window();
-        type(0, QStringLiteral("7"));
-        type(1, QStringLiteral("2\n3"));
+        type(1, QStringLiteral("3"));
         m_fake->answers = {Platform::vbAbort};
         QCOMPARE(press(), -1);
-        const QByteArray afterGivingUp = profile();
+        setProfileReadOnly(false);
         try {
             window().QuitButton_Click();
             QFAIL("Salir did not end the program");
         } catch (const Platform::ProcessEnded& ended) {
             QCOMPARE(ended.status, 0);
         }
-        QCOMPARE(profile(), afterGivingUp);
+        QCOMPARE(profile(), QByteArray("[PARAMETROS]\nCOMM=2\n"));
     }
 
     void closingTheWindowWritesNothing() {
