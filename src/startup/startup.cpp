@@ -60,6 +60,7 @@ void Main() {
         showSettingsWindow();
         return;
     }
+    checkPrefix(DialerSettings.Anteponer);
     const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);
     checkDialable(number);
     Dial(number);

@@ -9,7 +9,7 @@ using namespace e2e;
 namespace {
 const QString kDialled =
     QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
-}
+} // namespace
 
 class TestDialingEndToEnd : public QObject {
     Q_OBJECT
@@ -81,6 +81,59 @@ private Q_SLOTS:
         QCOMPARE(run->dismissAndWait(), 0);
         QVERIFY(modem->waitReceived("ATDT00034911234567;\rATH\r"));
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT00034911234567;\rATH\r"));
+    }
+
+    // What reaches the modem for each request: the number, or nothing when the
+    // request could carry commands or would dial a wrong number (error 5).
+    void requestsAtTheModem_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QByteArray>("dialled"); // empty: refused, saying why
+        QTest::addColumn<QString>("why");
+        const QByteArray refused;
+        QTest::newRow("commands after ;") << "#555;&F&W#"
+                                          << "0" << refused << "El número tiene un \";\"";
+        QTest::newRow("; in ANTEPONER") << "#5551234#"
+                                        << "0;&F" << refused << "ANTEPONER tiene un \";\"";
+        QTest::newRow("no closing #") << "#5551234"
+                                      << "0" << refused << "Falta el \"#\"";
+        QTest::newRow("blank number") << "#   #"
+                                      << "0" << refused << "No hay ningún número";
+        QTest::newRow("DT...; of 41") << "#" + QString(37, QLatin1Char('5')) + "#"
+                                      << "0" << refused << "suman 41 caracteres";
+        QTest::newRow("DT...; of 40") << "#" + QString(36, QLatin1Char('5')) + "#"
+                                      << "0"
+                                      << "0" + QByteArray(36, '5') << "";
+        QTest::newRow("text after the closing #") << "#5551234# "
+                                                  << "0" << QByteArray("05551234#") << "";
+        QTest::newRow("pauses and tones") << "#9,,555*12#"
+                                          << "" << QByteArray("9,,555*12") << "";
+    }
+    void requestsAtTheModem() {
+        QFETCH(QString, request);
+        QFETCH(QString, prefix);
+        QFETCH(QByteArray, dialled);
+        QFETCH(QString, why);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        m_scratch->writeProfile(
+            QString::fromUtf8(m_scratch->profile())
+                .replace(QLatin1String("ANTEPONER=0"), QLatin1String("ANTEPONER=") + prefix));
+        auto run = dialer();
+        run->start({request});
+        if (dialled.isEmpty()) {
+            QVERIFY2(run->waitForMessage(QStringLiteral("Error 5 en tiempo de ejecución: ")),
+                     qPrintable(run->stderrText()));
+            QCOMPARE(run->dismissAndWait(), 2);
+            QVERIFY2(run->stderrText().contains(why), qPrintable(run->stderrText()));
+            QCOMPARE(modem->received(), QByteArray());
+            return;
+        }
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 0);
+        const QByteArray sent = "ATH\rATDT" + dialled + ";\rATH\r";
+        QVERIFY(modem->waitReceived(sent));
+        QCOMPARE(modem->received(), sent);
     }
 
     void failureResultCode() {
