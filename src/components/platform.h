@@ -18,7 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 // Message-box styles and answers, by the values the calling code has always used.
 enum MsgBoxStyle : int { vbOKOnly = 0, vbAbortRetryIgnore = 2, vbCritical = 16 };
-enum MsgBoxResult : int { vbOK = 1, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
+enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
 
 enum ExitStatus : int {
     ExitDone = 0,
@@ -44,6 +44,9 @@ struct Hooks {
     std::function<int(const QString& prompt, int style, const QString& title,
                       const QString& details)>
         msgBox;
+    // Modal question titled "CVDialer": the button acceptText (default, Enter)
+    // answers true; "Cancelar" (Esc, the close button, interrupt) false.
+    std::function<bool(const QString& prompt, const QString& acceptText)> question;
     std::function<void()> beep;
     // Dispatches pending events; when none are pending, sleeps until one comes
     // or maxWait passes.
@@ -79,6 +82,8 @@ QString Command();
 // callers and logs see what the operator saw. An empty title means "CVDialer".
 int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {},
            const QString& details = {});
+// Asks, also writing the prompt to stderr as MsgBox does; true when accepted.
+bool Question(const QString& prompt, const QString& acceptText);
 void Beep();
 void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});
 [[noreturn]] void End(int status);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "startup.h"
 
+#include "cancelsignals.h"
 #include "dial.h"
 #include "dialersettings.h"
 #include "frmdialer.h"
@@ -36,6 +37,16 @@ QString requestedNumber(const QString& request) {
     return telNumber(request, kDefaultInternationalCode);
 }
 
+// Any web page can hand the desktop a link: the operator sees the number as
+// it will be dialled and says yes before the line is taken.
+void confirmLinkDial(const QString& number) {
+    installCancelSignals(); // a polite kill meanwhile answers "Cancelar"
+    if (!Platform::Question(
+            QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?").arg(number),
+            QStringLiteral("Marcar")))
+        Platform::End(Platform::ExitCancelled);
+}
+
 bool asksForSettingsWindow(const QString& request) {
     return Utilities::instance()
         .Token(request, QStringLiteral(" "))
@@ -63,6 +74,8 @@ void Main() {
     checkPrefix(DialerSettings.Anteponer);
     const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);
     checkDialable(number);
+    if (isTelRequest(request))
+        confirmLinkDial(number);
     Dial(number);
 }
 

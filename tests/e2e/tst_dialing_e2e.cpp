@@ -9,6 +9,8 @@ using namespace e2e;
 namespace {
 const QString kDialled =
     QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
+const QString kLinkQuestion = QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?");
+const QString kLink = QStringLiteral("tel:+34-91-123-45-67;ext=2");
 } // namespace
 
 class TestDialingEndToEnd : public QObject {
@@ -72,15 +74,48 @@ private Q_SLOTS:
                  framingRefused ? 1 : 0);
     }
 
-    void telLinkDialsTheDecodedNumber() {
+    // A link asks before the line is taken, showing the number as it will go
+    // out (prefix and international code applied); Enter dials it.
+    void telLinkAsksThenDialsTheShownNumber() {
         auto modem = startModem({});
         profileFor(modem->device(), QStringLiteral("[MODEM]\nINTERNACIONAL=00\n"));
         auto run = dialer();
-        run->start({QStringLiteral("tel:+34-91-123-45-67;ext=2")});
+        run->start({kLink});
+        QVERIFY2(run->waitForMessage(kLinkQuestion.arg("00034911234567")),
+                 qPrintable(run->stderrText()));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("tel-question.png"));
+        // Pressed again only while nothing went out: the first press may come
+        // before the box has the focus.
+        for (int press = 0; press < 5 && !modem->waitReceived("ATDT", 3000); ++press)
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
         QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
         QCOMPARE(run->dismissAndWait(), 0);
         QVERIFY(modem->waitReceived("ATDT00034911234567;\rATH\r"));
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT00034911234567;\rATH\r"));
+    }
+
+    // Esc, or a polite kill while the question is up: the line was never
+    // taken, nothing is sent, status 6.
+    void telLinkQuestionCancelledSendsNothing_data() {
+        QTest::addColumn<bool>("signalled");
+        QTest::newRow("Esc") << false;
+        QTest::newRow("SIGTERM") << true;
+    }
+    void telLinkQuestionCancelledSendsNothing() {
+        QFETCH(bool, signalled);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({kLink});
+        QVERIFY2(run->waitForMessage(kLinkQuestion.arg("00034911234567")),
+                 qPrintable(run->stderrText()));
+        QSerialPort other(modem->device()); // free while the operator decides
+        QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+        other.close();
+        if (signalled)
+            run->signal(SIGTERM);
+        QCOMPARE(signalled ? run->waitForExit() : run->dismissAndWait(QStringLiteral("Escape")), 6);
+        QCOMPARE(modem->received(), QByteArray());
     }
 
     // What reaches the modem for each request: the number, or nothing when the

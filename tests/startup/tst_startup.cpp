@@ -142,6 +142,23 @@ private Q_SLOTS:
                          .toUtf8());
         QCOMPARE(run(request), 0);
         QVERIFY2(m_fake->actions().contains(sent), qPrintable(m_fake->actions().join(" / ")));
+        // A link asks first, showing what goes out; a "#" request never asks.
+        const QString dialled = sent.mid(8).chopped(3);
+        const qsizetype asked = m_fake->actions().indexOf(
+            QStringLiteral("question Un enlace pide llamar al %1. ¿Marcar este número?|Marcar")
+                .arg(dialled));
+        QCOMPARE(asked >= 0, !request.contains(QLatin1Char('#')));
+        QVERIFY(asked < m_fake->actions().indexOf(QStringLiteral("open")));
+    }
+
+    void linkQuestionCancelledSendsNothing() {
+        writeProfile("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n");
+        m_fake->answers = {Platform::vbCancel};
+        QCOMPARE(run(QStringLiteral("tel:5551234")), 6);
+        QCOMPARE(
+            m_fake->actions(),
+            (QStringList{"question Un enlace pide llamar al 5551234. ¿Marcar este número?|Marcar",
+                         "end 6"}));
     }
 
     void refusedNumbersSendNothing_data() {
