@@ -9,6 +9,8 @@
 
 #include <QSerialPort>
 
+struct OpenFailure;
+
 class LocalDevice : public Transport {
 public:
     // label names the line in notes: "COM2 (/dev/ttyS1)".
@@ -29,6 +31,7 @@ private:
     bool applyFraming(const LineSettings& settings);
     // Why the open failed, for the log and the operator's box.
     void recordFailure();
+    [[noreturn]] void fail(const OpenFailure& failure);
 
     QSerialPort m_port;
     QString m_device;

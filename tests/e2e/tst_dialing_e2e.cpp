@@ -2,7 +2,9 @@
 // build/cvdialer against build/fakemodem on a real pseudo-terminal.
 #include "fixture.h"
 
+#include <pwd.h>
 #include <QSerialPort>
+#include <unistd.h>
 
 using namespace e2e;
 
@@ -11,6 +13,46 @@ const QString kDialled =
     QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
 const QString kLinkQuestion = QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?");
 const QString kLink = QStringLiteral("tel:+34-91-123-45-67;ext=2");
+const QString kUnavailable =
+    QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
+
+// Where QSerialPort and UUCP programs lock device: /run/lock/LCK..pts_3.
+QString systemLockFile(QString device) {
+    return QStringLiteral("/run/lock/LCK..") + device.mid(5).replace(QLatin1Char('/'), u'_');
+}
+
+// A lock file in the form an FHS program writes it.
+QByteArray lockContent(const QString& form, qint64 pid) {
+    if (form == QLatin1String("binary")) {
+        const qint32 binary = qint32(pid);
+        return QByteArray(reinterpret_cast<const char*>(&binary), sizeof binary);
+    }
+    const QByteArray hdb = QStringLiteral("%1").arg(pid, 10).toLatin1();
+    return form == QLatin1String("minicom") ? hdb + " minicom user\n" : hdb + "\n";
+}
+
+bool writeLock(const QString& path, const QByteArray& content, const QDateTime& modified) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
+           file.flush() && file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A process to name in a lock: running, or already gone.
+qint64 startSleep(QProcess& process, bool alive) {
+    process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    process.waitForStarted();
+    const qint64 pid = process.processId();
+    if (!alive) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return pid;
+}
 } // namespace
 
 class TestDialingEndToEnd : public QObject {
@@ -29,6 +71,38 @@ class TestDialingEndToEnd : public QObject {
     }
     std::unique_ptr<Dialer> dialer() {
         return std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
+    }
+    // Runs the dialer as nobody on the offscreen platform, dismissing the
+    // port-unavailable message with a polite kill; returns what it wrote on
+    // stderr, with its exit status at the end.
+    QString runAsNobody(const QString& request) {
+        const passwd* nobody = ::getpwnam("nobody");
+        const QString home = m_scratch->scratch(QStringLiteral("nobody"));
+        QDir().mkpath(home);
+        if (!nobody || ::chown(QFile::encodeName(home).constData(), nobody->pw_uid, 0) != 0)
+            return QStringLiteral("no user nobody");
+        QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const QString& dir : {m_scratch->scratch(), m_scratch->config})
+            QFile::setPermissions(dir, QFile::Permissions(0x7755));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_scratch->config);
+        for (const char* name : {"XDG_RUNTIME_DIR", "HOME"})
+            env.insert(QLatin1String(name), home);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.setReadChannel(QProcess::StandardError);
+        run.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                              buildPath(QStringLiteral("cvdialer")), request});
+        QByteArray said;
+        QDeadlineTimer deadline(20000);
+        while (!said.contains(kUnavailable.toUtf8()) && !deadline.hasExpired() &&
+               run.waitForReadyRead(int(deadline.remainingTime())))
+            said += run.readAllStandardError();
+        ::kill(pid_t(run.processId()), SIGTERM);
+        run.waitForFinished(20000);
+        return QString::fromUtf8(said + run.readAllStandardError()) +
+               QStringLiteral("\nstatus %1").arg(run.exitCode());
     }
 
 private Q_SLOTS:
@@ -267,7 +341,11 @@ private Q_SLOTS:
         QVERIFY(run->waitForMessage(QStringLiteral(
             "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
         QCOMPARE(run->dismissAndWait(), 3);
-        QVERIFY(run->stderrText().contains(QLatin1String("otro programa tiene abierto el puerto")));
+        QVERIFY2(run->stderrText().contains(
+                     QStringLiteral("COM2 (%1): El puerto está en uso por tst_dialing_e2e (PID %2)")
+                         .arg(modem->device())
+                         .arg(QCoreApplication::applicationPid())),
+                 qPrintable(run->stderrText()));
         QCOMPARE(modem->received(), QByteArray());
     }
 
@@ -284,12 +362,118 @@ private Q_SLOTS:
         QVERIFY(second->waitForMessage(QStringLiteral(
             "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
         QCOMPARE(second->dismissAndWait(), 3);
+        // Said in Spanish, naming the dial that holds it: never Qt's English lock text.
         QVERIFY2(second->stderrText().contains(
-                     QLatin1String("ya hay una llamada en curso en este puerto (cvdialer, PID ")),
+                     QStringLiteral("en uso por cvdialer (PID %1): ya hay una llamada en curso")
+                         .arg(first->pid())),
                  qPrintable(second->stderrText()));
+        QVERIFY(!second->stderrText().contains(QLatin1String("Permission error")));
         first->terminate();
         QCOMPARE(first->waitForExit(), 6);
         QVERIFY(!modem->received().contains("5559999"));
+    }
+
+    // Another program's lock on the modem, in any form, is honoured however
+    // long it has been held (QSerialPort alone takes a lock of this user older
+    // than 30 s, or one without its own fields, for stale and deletes it); a
+    // gone process's lock is removed, whatever its age.
+    void lockFilesOfOtherPrograms_data() {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<bool>("alive");
+        QTest::newRow("HDB UUCP, alive") << "HDB UUCP" << true;
+        QTest::newRow("minicom's, alive") << "minicom" << true;
+        QTest::newRow("binary, alive") << "binary" << true;
+        QTest::newRow("HDB UUCP, gone") << "HDB UUCP" << false;
+        QTest::newRow("binary, gone") << "binary" << false;
+    }
+    void lockFilesOfOtherPrograms() {
+        QFETCH(QString, form);
+        QFETCH(bool, alive);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        QProcess holder;
+        const qint64 pid = startSleep(holder, alive);
+        const auto stop = qScopeGuard([&] {
+            holder.kill();
+            holder.waitForFinished();
+        });
+        const QString lock = systemLockFile(modem->device());
+        const QByteArray content = lockContent(form, pid);
+        // A live holder's lock an hour old, as a long session leaves it; a
+        // gone one's fresh, which QSerialPort alone would still refuse.
+        QVERIFY(writeLock(lock, content, QDateTime::currentDateTime().addSecs(alive ? -3600 : 0)));
+        const auto removeLock = qScopeGuard([&] { QFile::remove(lock); });
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        if (!alive) {
+            QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+            QVERIFY(!QFile::exists(lock) || readFile(lock) != content);
+            QCOMPARE(run->dismissAndWait(), 0);
+            QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
+            return;
+        }
+        QVERIFY(run->waitForMessage(kUnavailable));
+        QCOMPARE(run->dismissAndWait(), 3);
+        QVERIFY2(run->stderrText().contains(
+                     QStringLiteral("COM2 (%1): El puerto está en uso por sleep (PID %2)")
+                         .arg(modem->device())
+                         .arg(pid)),
+                 qPrintable(run->stderrText()));
+        QCOMPARE(readFile(lock), content);
+        QCOMPARE(modem->received(), QByteArray());
+    }
+
+    // As a user the system refuses things to (root is refused nothing): a
+    // device only root may open is a permission failure, not a busy port;
+    // root's lock of a gone process stays, and its live one is honoured.
+    void asAnotherUser_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("device only root may open")
+            << "device"
+            << "Permiso denegado; el operador debe pertenecer al grupo";
+        QTest::newRow("root's lock, process gone")
+            << "gone"
+            << "y este usuario no puede quitarlo (Operation not permitted)";
+        QTest::newRow("root's lock, process alive") << "alive"
+                                                    << "El puerto está en uso por sleep (PID ";
+    }
+    void asAnotherUser() {
+        QFETCH(QString, situation);
+        QFETCH(QString, said);
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("needs root and setpriv to run the dialer as nobody");
+        auto modem = startModem({});
+        profileFor(modem->device());
+        QVERIFY(QFile::setPermissions(modem->device(), situation == QLatin1String("device")
+                                                           ? QFile::ReadOwner | QFile::WriteOwner
+                                                           : QFile::Permissions(0x6666)));
+        QProcess holder;
+        const qint64 pid = startSleep(holder, situation == QLatin1String("alive"));
+        const auto stop = qScopeGuard([&] {
+            holder.kill();
+            holder.waitForFinished();
+        });
+        const QString lock = systemLockFile(modem->device());
+        const QByteArray content = lockContent(QStringLiteral("HDB UUCP"), pid);
+        if (situation != QLatin1String("device"))
+            QVERIFY(writeLock(lock, content, QDateTime::currentDateTime()));
+        const auto removeLock = qScopeGuard([&] { QFile::remove(lock); });
+        const QString stderrText = runAsNobody(QStringLiteral("#5551234#"));
+        const QString target = QStringLiteral("cvdialer: COM2 (%1): ").arg(modem->device());
+        const QString line = stderrText.mid(stderrText.indexOf(target)).section(u'\n', 0, 0);
+        QVERIFY2(stderrText.contains(target) && line.contains(said) &&
+                     stderrText.endsWith(QLatin1String("\nstatus 3")),
+                 qPrintable(stderrText));
+        // Only a port another program holds is "en uso" (8010); the others are 70.
+        const bool busy = situation == QLatin1String("alive");
+        QVERIFY(busy || !stderrText.contains(QLatin1String("en uso")));
+        QVERIFY(
+            !stderrText.contains(QLatin1String("paso omitido")) ||
+            stderrText.contains(busy ? QLatin1String("error 8010") : QLatin1String("error 70")));
+        if (situation != QLatin1String("device"))
+            QCOMPARE(readFile(lock), content);
+        QCOMPARE(modem->received(), QByteArray());
     }
 
     void numberWithCarriageReturnIsRefused() {
