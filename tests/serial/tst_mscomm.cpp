@@ -5,7 +5,6 @@
 #include "porttargets.h"
 #include "pty.h"
 #include "runtimeerror.h"
-#include "seriallock.h"
 #include "support/errorof.h"
 #include "support/profilehome.h"
 
@@ -72,17 +71,6 @@ qint64 startHolder(QProcess& process, const QTemporaryDir& dir, const QString& n
 void stopHolder(QProcess& process) {
     process.kill();
     process.waitForFinished();
-}
-
-QByteArray lockContent(const QString& form, qint64 pid) {
-    if (form == QLatin1String("binary")) {
-        const qint32 binary = qint32(pid);
-        return QByteArray(reinterpret_cast<const char*>(&binary), sizeof binary);
-    }
-    if (form == QLatin1String("QLockFile"))
-        return QByteArray::number(pid) + "\nsleep\nhost\n";
-    const QByteArray hdb = QStringLiteral("%1").arg(pid, 10).toLatin1();
-    return form == QLatin1String("minicom") ? hdb + " minicom user\n" : hdb + "\n";
 }
 
 bool writeFile(const QString& path, const QByteArray& content) {
@@ -224,36 +212,6 @@ private Q_SLOTS:
                  qPrintable(comm.openFailure()));
     }
 
-    // A lock of every form names who holds the device: a live process keeps
-    // it, a gone one's lock is removed before the open.
-    void lockFilesOfEveryForm_data() {
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<bool>("alive");
-        for (const char* form : {"HDB UUCP", "minicom", "QLockFile", "binary"}) {
-            QTest::addRow("%s, alive", form) << form << true;
-            QTest::addRow("%s, gone", form) << form << false;
-        }
-    }
-    void lockFilesOfEveryForm() {
-        QFETCH(QString, form);
-        QFETCH(bool, alive);
-        QTemporaryDir locks;
-        QProcess holder;
-        const qint64 pid = startHolder(holder, locks, QStringLiteral("sleep"));
-        const auto stop = qScopeGuard([&] { stopHolder(holder); });
-        if (!alive)
-            stopHolder(holder);
-        const QString file = locks.filePath(QStringLiteral("LCK..cvdialer-test-port"));
-        const QByteArray content = lockContent(form, pid);
-        QVERIFY(writeFile(file, content));
-        QCOMPARE(lockOwner(content), pid);
-        const DeviceLock lock = claimDeviceLock(kTestPort, {locks.path()});
-        QCOMPARE(lock.state, alive ? DeviceLock::Held : DeviceLock::Free);
-        QCOMPARE(QFile::exists(file), alive);
-        if (alive)
-            QCOMPARE(lock.program, QStringLiteral("sleep"));
-    }
-
     // Each way a port is not had says its true cause in Spanish, the system's
     // words after it, and what to do; never QSerialPort's English lock text.
     void failureReasons_data() {
@@ -270,9 +228,6 @@ private Q_SLOTS:
         QTest::newRow("locked by a program")
             << int(QSerialPort::PermissionError) << qtLock << "minicom" << int(PortInUse)
             << "El puerto está en uso por minicom (PID %1), según su archivo de bloqueo";
-        QTest::newRow("a dial in progress")
-            << int(QSerialPort::PermissionError) << qtLock << "cvdialer" << int(PortInUse)
-            << "en uso por cvdialer (PID %1): ya hay una llamada en curso";
         QTest::newRow("locked, no lock file")
             << int(QSerialPort::PermissionError) << qtLock << "" << int(PortInUse)
             << "El puerto está en uso por otro programa; ciérrelo";
@@ -295,7 +250,7 @@ private Q_SLOTS:
         if (!holder.isEmpty()) {
             const qint64 pid = startHolder(process, locks, holder);
             QVERIFY(writeFile(locks.filePath(QStringLiteral("LCK..cvdialer-test-port")),
-                              lockContent(QStringLiteral("HDB UUCP"), pid)));
+                              QStringLiteral("%1\n").arg(pid, 10).toLatin1()));
             expected = expected.arg(pid);
         }
         const OpenFailure failure = describeOpenFailure(

@@ -151,16 +151,6 @@ private Q_SLOTS:
         QVERIFY(asked < m_fake->actions().indexOf(QStringLiteral("open")));
     }
 
-    void linkQuestionCancelledSendsNothing() {
-        writeProfile("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n");
-        m_fake->answers = {Platform::vbCancel};
-        QCOMPARE(run(QStringLiteral("tel:5551234")), 6);
-        QCOMPARE(
-            m_fake->actions(),
-            (QStringList{"question Un enlace pide llamar al 5551234. ¿Marcar este número?|Marcar",
-                         "end 6"}));
-    }
-
     void refusedNumbersSendNothing_data() {
         QTest::addColumn<QString>("request");
         QTest::addColumn<int>("error");
