@@ -27,6 +27,10 @@ Hooks defaultHooks() {
     h.msgBox = [](const QString&, int style, const QString&, const QString&) {
         return style == vbAbortRetryIgnore ? int(vbAbort) : int(vbOK);
     };
+    // Nobody can answer without a display: the safe answer is not to act.
+    h.question = [](const QString&, const QString&) {
+        return false;
+    };
     h.beep = [] {
     };
     h.prepareBeep = [] {
@@ -96,6 +100,11 @@ void Diagnostic(const QString& text) {
 int MsgBox(const QString& prompt, int style, const QString& title, const QString& details) {
     Diagnostic(prompt);
     return hooks().msgBox(prompt, style, title.isEmpty() ? kApplicationTitle : title, details);
+}
+
+bool Question(const QString& prompt, const QString& acceptText) {
+    Diagnostic(prompt);
+    return hooks().question(prompt, acceptText);
 }
 
 void Beep() {

@@ -23,7 +23,7 @@ enum MsgBoxStyle : int {
     vbCritical = 16,
     vbExclamation = 48,
 };
-enum MsgBoxResult : int { vbOK = 1, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
+enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
 
 enum ExitStatus : int {
     ExitDone = 0,
@@ -52,6 +52,9 @@ struct Hooks {
     std::function<int(const QString& prompt, int style, const QString& title,
                       const QString& details)>
         msgBox;
+    // Modal question titled "CVDialer": the button acceptText (default, Enter)
+    // answers true; "Cancelar" (Esc, the close button, interrupt) false.
+    std::function<bool(const QString& prompt, const QString& acceptText)> question;
     std::function<void()> beep;
     // Gets the beep ready while the dial waits, so that it costs nothing later.
     std::function<void()> prepareBeep;
@@ -94,6 +97,8 @@ QString Command();
 // callers and logs see what the operator saw. An empty title means "CVDialer".
 int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {},
            const QString& details = {});
+// Asks, also writing the prompt to stderr as MsgBox does; true when accepted.
+bool Question(const QString& prompt, const QString& acceptText);
 void Beep();
 void PrepareBeep();
 void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});

@@ -52,7 +52,12 @@ LocalDevice::~LocalDevice() {
 }
 
 void LocalDevice::recordFailure() {
-    m_failure = describeOpenFailure(m_device, m_port.error(), m_port.errorString());
+    m_failure = describeOpenFailure(m_device, m_port.error(), m_port.errorString()).reason;
+}
+
+void LocalDevice::fail(const OpenFailure& failure) {
+    m_failure = failure.reason;
+    throw failure.error(m_device);
 }
 
 // A device opens at once, or fails at once: nothing is left under way.
@@ -69,16 +74,19 @@ RunTimeError LocalDevice::error() const {
 }
 
 void LocalDevice::open(const LineSettings& settings) {
+    // Before QSerialPort's own check, which would delete a UUCP lock of this
+    // user whose program is alive and using the modem.
+    const DeviceLock lock = claimDeviceLock(m_device);
+    if (lock.state != DeviceLock::Free)
+        fail(lockFailure(lock));
     m_port.setPortName(m_device);
     m_port.setBaudRate(settings.baudRate);
     m_port.setParity(settings.parity);
     m_port.setDataBits(settings.dataBits);
     m_port.setStopBits(settings.stopBits);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        recordFailure();
-        throw openError(m_device, m_port);
-    }
+    if (!m_port.open(QIODevice::ReadWrite))
+        fail(describeOpenFailure(m_device, m_port.error(), m_port.errorString()));
     try {
         apply(settings);
     } catch (const RunTimeError&) {

@@ -10,6 +10,8 @@
 #include <optional>
 #include <QSerialPort>
 
+struct OpenFailure;
+
 class LocalDevice : public Transport {
 public:
     // label names the line in notes: "COM2 (/dev/ttyS1)".
@@ -34,6 +36,7 @@ private:
     bool applyFraming(const LineSettings& settings);
     // Why the open failed, for the log and the operator's box.
     void recordFailure();
+    [[noreturn]] void fail(const OpenFailure& failure);
 
     QSerialPort m_port;
     QString m_device;

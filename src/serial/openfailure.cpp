@@ -3,58 +3,51 @@
 
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <grp.h>
 #include <QFile>
-#include <QFileInfo>
 #include <sys/stat.h>
 #include <unistd.h>
 
-const QStringList kSerialLockFolders = {
-    QStringLiteral("/var/lock"),
-    QStringLiteral("/etc/locks"),
-    QStringLiteral("/var/spool/locks"),
-    QStringLiteral("/var/spool/uucp"),
-    QStringLiteral("/tmp"),
-    QStringLiteral("/var/tmp"),
-    QStringLiteral("/var/lock/lockdev"),
-    QStringLiteral("/run/lock"),
-};
-
 namespace {
 
-// How each way a port fails to open is numbered for the operator, and said in
-// Spanish: the box's details are read by the operator, the system's own words
-// follow for whoever looks them up.
+// How each way a port fails is numbered for the operator and said in Spanish:
+// the box's details are read by the operator, the system's own words follow
+// for whoever looks them up. A permission error is worked out apart.
 struct OpenErrorKind {
     QSerialPort::SerialPortError error;
     ErrorNumber number;
     const char* summary;
 };
-constexpr std::array<OpenErrorKind, 3> kOpenErrors{{
+constexpr std::array<OpenErrorKind, 6> kOpenErrors{{
     {QSerialPort::DeviceNotFoundError, DeviceUnavailable, "El dispositivo no existe"},
-    {QSerialPort::PermissionError, PortInUse, "Permiso denegado"},
     {QSerialPort::OpenError, PortAlreadyOpen, "El puerto ya está abierto"},
+    {QSerialPort::ResourceError, PortConfigurationFailed, "El dispositivo no responde"},
+    {QSerialPort::WriteError, PortConfigurationFailed, "No se pudo escribir en el puerto"},
+    {QSerialPort::TimeoutError, PortConfigurationFailed, "El puerto no aceptó a tiempo lo enviado"},
+    {QSerialPort::UnsupportedOperationError, PortConfigurationFailed,
+     "El puerto no admite la operación"},
 }};
 
-const OpenErrorKind* kindOf(QSerialPort::SerialPortError error) {
+OpenErrorKind kindOf(QSerialPort::SerialPortError error) {
     for (const OpenErrorKind& kind : kOpenErrors) {
         if (kind.error == error)
-            return &kind;
+            return kind;
     }
-    return nullptr;
+    return {error, PortConfigurationFailed, "No se pudo abrir el puerto"};
 }
 
-ErrorNumber numberFor(QSerialPort::SerialPortError error) {
-    const OpenErrorKind* kind = kindOf(error);
-    return kind ? kind->number : PortConfigurationFailed;
+// QSerialPort's own texts for a lock it could not take say nothing the
+// operator can use, and in English.
+bool isQtLockText(const QString& reason) {
+    return reason == QSerialPort::tr("Permission error while locking the device") ||
+           reason == QSerialPort::tr("Permission error while creating lock file");
 }
 
-QString inSpanish(QSerialPort::SerialPortError error, const QString& reason) {
-    const OpenErrorKind* kind = kindOf(error);
-    if (!kind)
-        return reason;
-    return QString::fromUtf8(kind->summary) + QStringLiteral(" (") + reason + QLatin1Char(')');
+QString withSystemWords(const QString& summary, const QString& reason) {
+    if (reason.isEmpty() || isQtLockText(reason) ||
+        reason.compare(summary, Qt::CaseInsensitive) == 0)
+        return summary;
+    return summary + QStringLiteral(" (") + reason + QLatin1Char(')');
 }
 
 bool deniedToUs(const QString& device) {
@@ -69,73 +62,60 @@ QString groupOf(const QString& device) {
     return owner ? QString::fromLocal8Bit(owner->gr_name) : QString();
 }
 
-// The lock file QSerialPort keeps for device: "/dev/" dropped, "/" as "_".
-QString lockFileOf(const QString& device, const QStringList& folders) {
-    QString name = device;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name = name.mid(5);
-    name = QStringLiteral("/LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const QString& folder : folders) {
-        if (QFileInfo::exists(folder + name))
-            return folder + name;
+// QSerialPort reports a device this user may not open, a lock it could not
+// take and a port another program opened exclusively all as one error.
+OpenFailure permissionFailure(const QString& device, const QString& reason,
+                              const QStringList& lockFolders) {
+    if (reason == QSerialPort::tr("Permission error while creating lock file"))
+        return {PermissionDenied,
+                QStringLiteral("No se pudo crear el archivo de bloqueo del puerto: ninguna carpeta "
+                               "de bloqueo (como /run/lock) admite escritura")};
+    if (deniedToUs(device)) {
+        const QString group = groupOf(device);
+        return {PermissionDenied,
+                withSystemWords(QStringLiteral("Permiso denegado"), reason) +
+                    QStringLiteral("; el operador debe pertenecer al grupo %1 del dispositivo "
+                                   "(normalmente dialout)")
+                        .arg(group.isEmpty() ? QStringLiteral("dueño") : group)};
     }
-    return {};
-}
-
-qint64 ownerOf(const QString& lockFile) {
-    QFile file(lockFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return file.readLine().trimmed().toLongLong();
-}
-
-QString programName(qint64 pid) {
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed())
-                                          : QString();
-}
-
-bool isAlive(qint64 pid) {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
-}
-
-// Who holds the port, as far as its lock file tells.
-QString holderOf(const QString& device, const QStringList& lockFolders) {
-    const QString lockFile = lockFileOf(device, lockFolders);
-    const qint64 pid = lockFile.isEmpty() ? 0 : ownerOf(lockFile);
-    if (pid <= 0)
-        return QStringLiteral("; otro programa tiene abierto el puerto");
-    if (!isAlive(pid))
-        return QStringLiteral("; el archivo de bloqueo %1 es de un proceso que ya no existe "
-                              "(PID %2) y no se pudo quitar: un administrador debe borrarlo")
-            .arg(lockFile)
-            .arg(pid);
-    const QString program = programName(pid);
-    if (program == QLatin1String("cvdialer"))
-        return QStringLiteral("; ya hay una llamada en curso en este puerto (cvdialer, PID %1)")
-            .arg(pid);
-    return QStringLiteral("; otro programa tiene abierto el puerto (%1, PID %2)")
-        .arg(program.isEmpty() ? QStringLiteral("?") : program)
-        .arg(pid);
+    const DeviceLock lock = findDeviceLock(device, lockFolders);
+    if (lock.state != DeviceLock::Free)
+        return lockFailure(lock);
+    return {PortInUse,
+            withSystemWords(QStringLiteral("El puerto está en uso por otro programa"), reason) +
+                QStringLiteral("; ciérrelo o espere a que lo deje")};
 }
 
 } // namespace
 
-RunTimeError openError(const QString& device, const QSerialPort& port) {
-    return RunTimeError(numberFor(port.error()),
-                        QStringLiteral("%1: %2.").arg(device, port.errorString()));
+RunTimeError OpenFailure::error(const QString& device) const {
+    return RunTimeError(number, QStringLiteral("%1: %2.").arg(device, reason));
 }
 
-QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
-                            const QString& reason, const QStringList& lockFolders) {
-    const QString line = inSpanish(error, reason);
-    if (error != QSerialPort::PermissionError)
-        return line;
-    if (deniedToUs(device)) {
-        const QString group = groupOf(device);
-        return line + QStringLiteral("; el operador debe pertenecer al grupo %1 del dispositivo "
-                                     "(normalmente dialout)")
-                          .arg(group.isEmpty() ? QStringLiteral("dueño") : group);
-    }
-    return line + holderOf(device, lockFolders);
+OpenFailure lockFailure(const DeviceLock& lock) {
+    if (lock.state == DeviceLock::Stale)
+        return {
+            PermissionDenied,
+            QStringLiteral("El archivo de bloqueo %1 es de un proceso que ya no existe (PID %2) "
+                           "y este usuario no puede quitarlo%3: un administrador debe borrarlo")
+                .arg(lock.file)
+                .arg(lock.pid)
+                .arg(lock.why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(lock.why))};
+    const QString holder =
+        QStringLiteral("El puerto está en uso por %1 (PID %2)")
+            .arg(lock.program.isEmpty() ? QStringLiteral("otro programa") : lock.program)
+            .arg(lock.pid);
+    if (lock.program == QLatin1String("cvdialer"))
+        return {PortInUse, holder + QStringLiteral(": ya hay una llamada en curso en este puerto")};
+    return {PortInUse, holder + QStringLiteral(", según su archivo de bloqueo %1; ciérrelo o "
+                                               "espere a que lo deje")
+                                    .arg(lock.file)};
+}
+
+OpenFailure describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                                const QString& reason, const QStringList& lockFolders) {
+    if (error == QSerialPort::PermissionError)
+        return permissionFailure(device, reason, lockFolders);
+    const OpenErrorKind kind = kindOf(error);
+    return {kind.number, withSystemWords(QString::fromUtf8(kind.summary), reason)};
 }

@@ -1,22 +1,28 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // What a failed open of a serial port means: the operator's error number, and
-// a log line that says why and what to do about it.
+// the true cause in Spanish, the system's own words after it and what to do,
+// for the log and the box's details.
 #pragma once
 
 #include "runtimeerror.h"
+#include "seriallock.h"
 
 #include <QSerialPort>
-#include <QStringList>
 
-// Where serial lock files ("LCK..ttyS1") are looked for, as QSerialPort makes them.
-extern const QStringList kSerialLockFolders;
+struct OpenFailure {
+    ErrorNumber number;
+    QString reason;
 
-// The error for a port that would not open, keeping the system's reason.
-RunTimeError openError(const QString& device, const QSerialPort& port);
+    // The error raised for device: the number's text, the device and the reason.
+    RunTimeError error(const QString& device) const;
+};
 
-// The system's reason, plus advice for the usual causes: the operator outside
-// the device's group, another program holding the port (named when its lock
-// file says who), and a lock file left by a process that is gone.
-QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
-                            const QString& reason,
-                            const QStringList& lockFolders = kSerialLockFolders);
+// A lock file that keeps the device from being had: a live holder (busy,
+// named), or a gone process's lock this user may not remove (permission).
+OpenFailure lockFailure(const DeviceLock& lock);
+
+// Why QSerialPort would not open device, or failed right after: the cause
+// behind its error (a permission error is also how it reports a busy port).
+OpenFailure describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                                const QString& reason,
+                                const QStringList& lockFolders = kSerialLockFolders);

@@ -5,10 +5,14 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
 constexpr std::chrono::seconds kTick{1};
+// The window stays well inside the screen, however long the text.
+constexpr double kMostOfTheScreen = 0.6;
+constexpr int kNoScreenWidth = 1024;
 } // namespace
 
 DialProgress::DialProgress(const QString& text, std::optional<Platform::Deadline> deadline,
@@ -23,8 +27,9 @@ DialProgress::DialProgress(const QString& text, std::optional<Platform::Deadline
     setAttribute(Qt::WA_QuitOnClose, false);
     m_layout = new QVBoxLayout(this);
     m_layout->setSizeConstraint(QLayout::SetFixedSize); // no resizing, no maximise
-    m_label = new QLabel(text, this);
+    m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("Marcando"));
+    showText(text);
     m_layout->addWidget(m_label);
     setDeadline(deadline);
     auto* cancel = new QPushButton(QStringLiteral("Cancelar"), this);
@@ -56,9 +61,18 @@ void DialProgress::showTimeLeft() {
     const auto left =
         std::max(std::chrono::ceil<std::chrono::seconds>(m_deadline->at - Platform::Now()),
                  std::chrono::seconds(0));
-    m_label->setText(QStringLiteral("%1 quedan %2 s").arg(m_text).arg(left.count()));
-    m_label->setAccessibleName(m_label->text());
+    showText(QStringLiteral("%1 quedan %2 s").arg(m_text).arg(left.count()));
     m_bar->setValue(int(std::min(left, m_deadline->limit).count()));
+}
+
+// A long number is elided in the middle, keeping how it starts and ends;
+// screen readers still get it whole.
+void DialProgress::showText(const QString& text) {
+    const QScreen* where = screen();
+    const int room =
+        int((where ? where->availableGeometry().width() : kNoScreenWidth) * kMostOfTheScreen);
+    m_label->setText(m_label->fontMetrics().elidedText(text, Qt::ElideMiddle, room));
+    m_label->setAccessibleName(text);
 }
 
 void DialProgress::reject() {

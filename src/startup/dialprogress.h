@@ -30,6 +30,7 @@ protected:
 
 private:
     void showTimeLeft();
+    void showText(const QString& text);
 
     QString m_text;
     std::optional<Platform::Deadline> m_deadline;

@@ -61,6 +61,14 @@ std::unique_ptr<DialProgress>& progress() {
     return window;
 }
 
+// Modal until answered; meanwhile the box is the one interrupt() closes.
+void runModal(QMessageBox& box) {
+    const QPointer<QMessageBox> outer = std::exchange(openBox(), &box);
+    guardUntilSettled(&box);
+    box.exec();
+    openBox() = outer;
+}
+
 } // namespace
 
 int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details) {
@@ -78,10 +86,7 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
     } else {
         box.setEscapeButton(addButton(box, QMessageBox::Ok, QStringLiteral("Aceptar")));
     }
-    const QPointer<QMessageBox> outer = std::exchange(openBox(), &box);
-    guardUntilSettled(&box);
-    box.exec();
-    openBox() = outer;
+    runModal(box);
     switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Retry:
         return Platform::vbRetry;
@@ -94,10 +99,25 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
     }
 }
 
+bool askQuestion(const QString& prompt, const QString& acceptText) {
+    Watchdog::stallGuard(kWindowStall);
+    const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
+    QMessageBox box(QMessageBox::Question, Platform::kApplicationTitle, prompt);
+    box.setAccessibleName(Platform::kApplicationTitle);
+    QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
+    accept->setAccessibleName(acceptText);
+    // The escape button also answers the close button and a polite kill.
+    box.setEscapeButton(addButton(box, QMessageBox::Cancel, QStringLiteral("Cancelar")));
+    box.setDefaultButton(accept);
+    runModal(box);
+    return box.clickedButton() == accept;
+}
+
 void install() {
     Watchdog::install();
     Platform::Hooks& hooks = Platform::hooks();
     hooks.msgBox = showMessageBox;
+    hooks.question = askQuestion;
     hooks.beep = [] {
         DialledCue::ring(DialledCue::playThemeSound, [] {
             // Qt's Wayland backend has no bell: the note must not claim one.

@@ -19,7 +19,15 @@ QString numberText(const QString& request) {
     if (firstHash == length)
         throw RunTimeError(InvalidProcedureCall,
                            QStringLiteral("La línea de comandos termina en el primer \"#\"."));
-    return request.mid(firstHash, length - firstHash - 1);
+    // Without a closing "#" the rule would cut the number's last digit.
+    if (request.indexOf(QLatin1Char('#'), firstHash) < 0)
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("Falta el \"#\" que cierra el número."));
+    QString number = request.mid(firstHash, length - firstHash - 1);
+    if (trimSpaces(number).isEmpty())
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("No hay ningún número entre los \"#\"."));
+    return number;
 }
 
 bool isTelRequest(const QString& request) {
@@ -40,17 +48,50 @@ QString percentDecoded(const QString& uri, const QString& request) {
     return QString::fromUtf8(QByteArray::fromPercentEncoding(uri.toUtf8()));
 }
 
+bool isAsciiDigit(QChar ch) {
+    return ch >= u'0' && ch <= u'9';
+}
+
+// How a refused character is named to the operator: itself when it can be
+// shown, else its code point.
+QString characterName(const QString& text, qsizetype at) {
+    const QChar ch = text.at(at);
+    const char32_t code = ch.isHighSurrogate() && at + 1 < text.size()
+                              ? QChar::surrogateToUcs4(ch, text.at(at + 1))
+                              : char32_t(ch.unicode());
+    if (QChar::isPrint(code))
+        return QStringLiteral("\"%1\"").arg(QString::fromUcs4(&code, 1));
+    return QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// Any page can hand a link to the dialer: "*" and "#" codes set up call
+// forwarding, "!", "W", "@" and "," are dial modifiers. A link may carry
+// digits and a leading "+", nothing else.
+void checkLinkCharacters(const QString& number) {
+    for (qsizetype i = 0; i < number.size(); ++i) {
+        if (isAsciiDigit(number.at(i)) || (i == 0 && number.at(i) == u'+'))
+            continue;
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("El enlace tiene %1: un enlace solo puede traer cifras "
+                                          "y un \"+\" al principio.")
+                               .arg(characterName(number, i)));
+    }
+}
+
 } // namespace
 
 QString telNumber(const QString& request, const QString& internationalCode) {
-    const QString uri = trimSpaces(request).mid(4);
-    QString number = percentDecoded(uri, request);
-    const qsizetype parameters = number.indexOf(QLatin1Char(';'));
+    QString uri = trimSpaces(request).mid(4);
+    // Parameters (";ext=...", ";phone-context=...") follow the first literal
+    // ";"; an encoded one ("%3B") is part of the number, and refused there.
+    const qsizetype parameters = uri.indexOf(QLatin1Char(';'));
     if (parameters >= 0)
-        number.truncate(parameters);
+        uri.truncate(parameters);
+    QString number = percentDecoded(uri, request);
     number.remove(QRegularExpression(QStringLiteral("[-.() ]")));
+    checkLinkCharacters(number);
     // The link's own digits: "tel:+" is no number, whatever the code adds.
-    if (!number.contains(QRegularExpression(QStringLiteral("[0-9]"))))
+    if (number.size() == (number.startsWith(QLatin1Char('+')) ? 1 : 0))
         throw RunTimeError(InvalidProcedureCall,
                            QStringLiteral("El enlace \"%1\" no tiene ningún número.").arg(request));
     if (number.startsWith(QLatin1Char('+')))
@@ -69,6 +110,15 @@ QString withPrefix(const QString& number, const QString& prefix) {
     return prefix + number;
 }
 
+void checkPrefix(const QString& prefix) {
+    const qsizetype semicolon = prefix.indexOf(QLatin1Char(';'));
+    if (semicolon >= 0)
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("ANTEPONER tiene un \";\" en la posición %1: tras él el "
+                                          "módem tomaría el resto de la línea como órdenes.")
+                               .arg(semicolon + 1));
+}
+
 void checkDialable(const QString& number) {
     for (qsizetype i = 0; i < number.size(); ++i) {
         const char16_t c = number.at(i).unicode();
@@ -78,7 +128,20 @@ void checkDialable(const QString& number) {
                 QStringLiteral("El número tiene un carácter no permitido (U+%1) en la posición %2.")
                     .arg(uint(c), 4, 16, QLatin1Char('0'))
                     .arg(i + 1));
+        if (c == u';')
+            throw RunTimeError(InvalidProcedureCall,
+                               QStringLiteral("El número tiene un \";\" en la posición %1: tras "
+                                              "él el módem tomaría el resto como órdenes.")
+                                   .arg(i + 1));
     }
+    const qsizetype body = QLatin1String("DT").size() + number.size() + 1; // and the ";"
+    if (body > kDialBodyLimit)
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("El número es demasiado largo para el módem: \"DT\", el "
+                                          "número y \";\" suman %1 caracteres y un módem solo "
+                                          "garantiza %2.")
+                               .arg(body)
+                               .arg(kDialBodyLimit));
 }
 
 } // namespace ModDialer

@@ -7,17 +7,19 @@
 namespace ModDialer {
 
 // The text after the first "#", less the last character of the request, as
-// callers have always written "#number#". No "#", or a "#" as last character:
-// error 5; a first "#" at position 32767 or later: error 6.
+// callers have always written "#number#". No "#", a "#" as last character, no
+// closing "#" or a blank number: error 5; a first "#" at position 32767 or
+// later: error 6.
 QString numberText(const QString& request);
 
 // A "tel:" link (any letter case, blanks around it allowed) holding no "#":
 // such requests come from browsers and mail clients through the desktop.
 bool isTelRequest(const QString& request);
 
-// The number a "tel:" link dials: percent-decoded, parameters from the first
-// ";" dropped, the separators - . ( ) and spaces removed, and a leading "+"
-// replaced by the international access code. No digit left: error 5.
+// The number a "tel:" link dials: parameters from the first literal ";"
+// dropped, percent-decoded, the separators - . ( ) and spaces removed, and a
+// leading "+" replaced by the international access code. Anything but digits
+// and one leading "+" is error 5 naming it; so is a link with no digit.
 QString telNumber(const QString& request, const QString& internationalCode);
 
 // [MODEM] INTERNACIONAL may hold ASCII digits only: anything else, a ";" say,
@@ -27,8 +29,16 @@ bool isInternationalCode(const QString& code);
 // The prefix directly in front of a number that is not blank; else the number.
 QString withPrefix(const QString& number, const QString& prefix);
 
-// Only printable ASCII may reach the modem: a CR or LF in the number would
-// smuggle a second command onto the line. Anything else: error 5.
+// After ";" a Hayes modem runs the rest of the line as commands, so a prefix
+// holding one would turn every dial into commands: error 5.
+void checkPrefix(const QString& prefix);
+
+// V.250 guarantees a modem's command line 40 characters after "AT".
+inline constexpr qsizetype kDialBodyLimit = 40;
+
+// Only printable ASCII may reach the modem, and no ";": a CR, an LF or a ";"
+// in the number would smuggle commands onto the line. The dial body ("DT",
+// the number, ";") must fit kDialBodyLimit. Anything else: error 5.
 void checkDialable(const QString& number);
 
 } // namespace ModDialer

@@ -38,6 +38,16 @@ QString requestedNumber(const QString& request) {
     return telNumber(request, kDefaultInternationalCode);
 }
 
+// Any web page can hand the desktop a link: the operator sees the number as
+// it will be dialled and says yes before the line is taken.
+void confirmLinkDial(const QString& number) {
+    watchCancelSignals(); // a polite kill meanwhile answers "Cancelar"
+    if (CancelFlag || !Platform::Question(
+            QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?").arg(number),
+            QStringLiteral("Marcar")))
+        Platform::End(Platform::ExitCancelled);
+}
+
 bool asksForSettingsWindow(const QString& request) {
     return Utilities::instance()
         .Token(request, QStringLiteral(" "))
@@ -67,8 +77,11 @@ void Main() {
         showSettingsWindow(Platform::ExitSettingsMissing);
         return;
     }
+    checkPrefix(DialerSettings.Anteponer);
     const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);
     checkDialable(number);
+    if (isTelRequest(request))
+        confirmLinkDial(number);
     Dial(number);
 }
 

@@ -2,17 +2,71 @@
 // build/cvdialer against build/fakemodem on a real pseudo-terminal.
 #include "fixture.h"
 
+#include <pwd.h>
 #include <QElapsedTimer>
 #include <QLibraryInfo>
 #include <QSerialPort>
 #include <QStandardPaths>
+#include <unistd.h>
 
 using namespace e2e;
 
 namespace {
 const QString kDialled =
     QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
+const QString kLinkQuestion = QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?");
+const QString kLink = QStringLiteral("tel:+34-91-123-45-67;ext=2");
+const QString kUnavailable =
+    QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
+
+// A process to name in a lock: alive for the test's length, or already gone.
+struct Holder {
+    QProcess process;
+    qint64 pid = 0;
+    explicit Holder(bool alive) {
+        process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        pid = process.waitForStarted() ? process.processId() : 0;
+        if (!alive)
+            stop();
+    }
+    ~Holder() { stop(); }
+    void stop() {
+        process.kill();
+        process.waitForFinished();
+    }
+};
+
+bool haveSystemLockFolder() {
+    const QFileInfo folder(QStringLiteral("/run/lock"));
+    return folder.isDir() && folder.isWritable();
 }
+
+// The device's lock in /run/lock as an FHS program writes it, ageSeconds old;
+// removed with the object.
+struct SystemLock {
+    QString path;
+    QByteArray content;
+    bool written = false;
+    SystemLock(QString device, const QString& form, qint32 pid, int ageSeconds)
+        : path(QStringLiteral("/run/lock/LCK..") + device.mid(5).replace(u'/', u'_')) {
+        const QByteArray hdb = QStringLiteral("%1").arg(pid, 10).toLatin1();
+        content = form == QLatin1String("binary")
+                      ? QByteArray(reinterpret_cast<const char*>(&pid), sizeof pid)
+                  : form == QLatin1String("minicom") ? hdb + " minicom user\n"
+                                                     : hdb + "\n";
+        QFile file(path);
+        written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
+                  file.flush() &&
+                  file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                   QFileDevice::FileModificationTime);
+    }
+    ~SystemLock() { QFile::remove(path); }
+    QByteArray now() const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+} // namespace
 
 class TestDialingEndToEnd : public QObject {
     Q_OBJECT
@@ -30,6 +84,37 @@ class TestDialingEndToEnd : public QObject {
     }
     std::unique_ptr<Dialer> dialer() {
         return std::make_unique<Dialer>(m_scratch->config, m_scratch->runtime);
+    }
+    // Runs the dialer as nobody on the offscreen platform, dismissing the
+    // port-unavailable message with a polite kill; returns what it wrote on
+    // stderr, with its exit status at the end.
+    QString runAsNobody(const QString& request) {
+        const passwd* nobody = ::getpwnam("nobody");
+        const QString home = m_scratch->scratch(QStringLiteral("nobody"));
+        QDir().mkpath(home);
+        if (!nobody || ::chown(QFile::encodeName(home).constData(), nobody->pw_uid, 0) != 0)
+            return QStringLiteral("no user nobody");
+        for (const QString& dir : {m_scratch->scratch(), m_scratch->config})
+            QFile::setPermissions(dir, QFile::Permissions(0x7755));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_scratch->config);
+        env.insert(QStringLiteral("HOME"), home);
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR")); // root's
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.setReadChannel(QProcess::StandardError);
+        run.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                              buildPath(QStringLiteral("cvdialer")), request});
+        QByteArray said;
+        QDeadlineTimer deadline(20000);
+        while (!said.contains(kUnavailable.toUtf8()) && !deadline.hasExpired() &&
+               run.waitForReadyRead(int(deadline.remainingTime())))
+            said += run.readAllStandardError();
+        ::kill(pid_t(run.processId()), SIGTERM);
+        run.waitForFinished(20000);
+        return QString::fromUtf8(said + run.readAllStandardError()) +
+               QStringLiteral("\nstatus %1").arg(run.exitCode());
     }
 
 private Q_SLOTS:
@@ -137,15 +222,101 @@ private Q_SLOTS:
         QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
     }
 
-    void telLinkDialsTheDecodedNumber() {
+    // A link asks before the line is taken, showing the number as it will go
+    // out (prefix and international code applied); Enter dials it.
+    void telLinkAsksThenDialsTheShownNumber() {
         auto modem = startModem({});
         profileFor(modem->device(), QStringLiteral("[MODEM]\nINTERNACIONAL=00\n"));
         auto run = dialer();
-        run->start({QStringLiteral("tel:+34-91-123-45-67;ext=2")});
+        run->start({kLink});
+        QVERIFY2(run->waitForMessage(kLinkQuestion.arg("00034911234567")),
+                 qPrintable(run->stderrText()));
+        screenshot(QStringLiteral("CVDialer"), QStringLiteral("tel-question.png"));
+        // Pressed again only while nothing went out: the first press may come
+        // before the box has the focus.
+        for (int press = 0; press < 5 && !modem->waitReceived("ATDT", 3000); ++press)
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
         QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
         QCOMPARE(run->dismissAndWait(), 0);
         QVERIFY(modem->waitReceived("ATDT00034911234567;\rATH\r"));
         QCOMPARE(modem->received(), QByteArray("ATH\rATDT00034911234567;\rATH\r"));
+    }
+
+    // Esc, or a polite kill while the question is up: the line was never
+    // taken, nothing is sent, status 6.
+    void telLinkQuestionCancelledSendsNothing_data() {
+        QTest::addColumn<bool>("signalled");
+        QTest::newRow("Esc") << false;
+        QTest::newRow("SIGTERM") << true;
+    }
+    void telLinkQuestionCancelledSendsNothing() {
+        QFETCH(bool, signalled);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        auto run = dialer();
+        run->start({kLink});
+        QVERIFY2(run->waitForMessage(kLinkQuestion.arg("00034911234567")),
+                 qPrintable(run->stderrText()));
+        QSerialPort other(modem->device()); // free while the operator decides
+        QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+        other.close();
+        if (signalled)
+            run->signal(SIGTERM);
+        QCOMPARE(signalled ? run->waitForExit() : run->dismissAndWait(QStringLiteral("Escape")), 6);
+        QCOMPARE(modem->received(), QByteArray());
+    }
+
+    // What reaches the modem for each request: the number, or nothing when the
+    // request could carry commands or would dial a wrong number (error 5).
+    void requestsAtTheModem_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QByteArray>("dialled"); // empty: refused, saying why
+        QTest::addColumn<QString>("why");
+        const QByteArray refused;
+        QTest::newRow("commands after ;") << "#555;&F&W#"
+                                          << "0" << refused << "El número tiene un \";\"";
+        QTest::newRow("; in ANTEPONER") << "#5551234#"
+                                        << "0;&F" << refused << "ANTEPONER tiene un \";\"";
+        QTest::newRow("no closing #") << "#5551234"
+                                      << "0" << refused << "Falta el \"#\"";
+        QTest::newRow("blank number") << "#   #"
+                                      << "0" << refused << "No hay ningún número";
+        QTest::newRow("DT...; of 41") << "#" + QString(37, QLatin1Char('5')) + "#"
+                                      << "0" << refused << "suman 41 caracteres";
+        QTest::newRow("DT...; of 40") << "#" + QString(36, QLatin1Char('5')) + "#"
+                                      << "0"
+                                      << "0" + QByteArray(36, '5') << "";
+        QTest::newRow("text after the closing #") << "#5551234# "
+                                                  << "0" << QByteArray("05551234#") << "";
+        QTest::newRow("pauses and tones") << "#9,,555*12#"
+                                          << "" << QByteArray("9,,555*12") << "";
+    }
+    void requestsAtTheModem() {
+        QFETCH(QString, request);
+        QFETCH(QString, prefix);
+        QFETCH(QByteArray, dialled);
+        QFETCH(QString, why);
+        auto modem = startModem({});
+        profileFor(modem->device());
+        m_scratch->writeProfile(
+            QString::fromUtf8(m_scratch->profile())
+                .replace(QLatin1String("ANTEPONER=0"), QLatin1String("ANTEPONER=") + prefix));
+        auto run = dialer();
+        run->start({request});
+        if (dialled.isEmpty()) {
+            QVERIFY2(run->waitForMessage(QStringLiteral("Error 5 en tiempo de ejecución: ")),
+                     qPrintable(run->stderrText()));
+            QCOMPARE(run->dismissAndWait(), 2);
+            QVERIFY2(run->stderrText().contains(why), qPrintable(run->stderrText()));
+            QCOMPARE(modem->received(), QByteArray());
+            return;
+        }
+        QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+        QCOMPARE(run->dismissAndWait(), 0);
+        const QByteArray sent = "ATH\rATDT" + dialled + ";\rATH\r";
+        QVERIFY(modem->waitReceived(sent));
+        QCOMPARE(modem->received(), sent);
     }
 
     void failureResultCode() {
@@ -244,7 +415,11 @@ private Q_SLOTS:
         QVERIFY(run->waitForMessage(QStringLiteral(
             "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
         QCOMPARE(run->dismissAndWait(), 3);
-        QVERIFY(run->stderrText().contains(QLatin1String("otro programa tiene abierto el puerto")));
+        QVERIFY2(run->stderrText().contains(
+                     QStringLiteral("COM2 (%1): El puerto está en uso por tst_dialing_e2e (PID %2)")
+                         .arg(modem->device())
+                         .arg(QCoreApplication::applicationPid())),
+                 qPrintable(run->stderrText()));
         QCOMPARE(modem->received(), QByteArray());
     }
 
@@ -261,9 +436,12 @@ private Q_SLOTS:
         QVERIFY(second->waitForMessage(QStringLiteral(
             "COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.")));
         QCOMPARE(second->dismissAndWait(), 3);
+        // Said in Spanish, naming the dial that holds it: never Qt's English lock text.
         QVERIFY2(second->stderrText().contains(
-                     QLatin1String("ya hay una llamada en curso en este puerto (cvdialer, PID ")),
+                     QStringLiteral("en uso por cvdialer (PID %1): ya hay una llamada en curso")
+                         .arg(first->pid())),
                  qPrintable(second->stderrText()));
+        QVERIFY(!second->stderrText().contains(QLatin1String("Permission error")));
         first->terminate();
         QCOMPARE(first->waitForExit(), 6);
         QVERIFY(!modem->received().contains("5559999"));
@@ -300,6 +478,91 @@ private Q_SLOTS:
         run->waitForExit(11000);
         QVERIFY2(!run->running(), qPrintable(run->stderrText()));
         QVERIFY(modem->log().contains("hupcl"));
+    }
+
+    // Another program's lock on the modem, in any form, is honoured however
+    // long it has been held (QSerialPort alone takes a lock of this user older
+    // than 30 s, or one without its own fields, for stale and deletes it); a
+    // gone process's lock is removed, whatever its age.
+    void lockFilesOfOtherPrograms_data() {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<bool>("alive");
+        QTest::newRow("HDB UUCP, alive") << "HDB UUCP" << true;
+        QTest::newRow("minicom's, alive") << "minicom" << true;
+        QTest::newRow("binary, alive") << "binary" << true;
+        QTest::newRow("HDB UUCP, gone") << "HDB UUCP" << false;
+        QTest::newRow("binary, gone") << "binary" << false;
+    }
+    void lockFilesOfOtherPrograms() {
+        QFETCH(QString, form);
+        QFETCH(bool, alive);
+        if (!haveSystemLockFolder())
+            QSKIP("no writable /run/lock for a program's lock file");
+        auto modem = startModem({});
+        profileFor(modem->device());
+        const Holder holder(alive);
+        // A live holder's lock an hour old, as a long session leaves it; a
+        // gone one's fresh, which QSerialPort alone would still refuse.
+        const SystemLock lock(modem->device(), form, qint32(holder.pid), alive ? 3600 : 0);
+        QVERIFY(lock.written);
+        auto run = dialer();
+        run->start({QStringLiteral("#5551234#")});
+        if (!alive) {
+            QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
+            QVERIFY(lock.now() != lock.content);
+            QCOMPARE(run->dismissAndWait(), 0);
+            QVERIFY(modem->waitReceived("ATDT05551234;\rATH\r"));
+            return;
+        }
+        QVERIFY(run->waitForMessage(kUnavailable));
+        QCOMPARE(run->dismissAndWait(), 3);
+        QVERIFY2(run->stderrText().contains(
+                     QStringLiteral("COM2 (%1): El puerto está en uso por sleep (PID %2)")
+                         .arg(modem->device())
+                         .arg(holder.pid)),
+                 qPrintable(run->stderrText()));
+        QCOMPARE(lock.now(), lock.content);
+        QCOMPARE(modem->received(), QByteArray());
+    }
+
+    // As a user the system refuses things to (root is refused nothing): a
+    // device only root may open is a permission failure (70), not a busy
+    // port; root's lock of a gone process stays, named for an administrator.
+    void asAnotherUser_data() {
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<QString>("said"); // the reason, as a pattern
+        QTest::newRow("device only root may open")
+            << false << "Permiso denegado.*; el operador debe pertenecer al grupo .* dialout";
+        QTest::newRow("root's lock, process gone")
+            << true
+            << "El archivo de bloqueo .* no puede quitarlo.*: un administrador debe borrarlo";
+    }
+    void asAnotherUser() {
+        QFETCH(bool, locked);
+        QFETCH(QString, said);
+        if (::geteuid() != 0 ||
+            QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty() ||
+            !haveSystemLockFolder())
+            QSKIP("needs root, setpriv and /run/lock to run the dialer as nobody");
+        auto modem = startModem({});
+        profileFor(modem->device());
+        QVERIFY(QFile::setPermissions(modem->device(), locked
+                                                           ? QFile::Permissions(0x6666)
+                                                           : QFile::ReadOwner | QFile::WriteOwner));
+        const Holder gone(false);
+        std::optional<SystemLock> lock;
+        if (locked)
+            QVERIFY(lock.emplace(modem->device(), "HDB UUCP", qint32(gone.pid), 0).written);
+        const QString err = runAsNobody(QStringLiteral("#5551234#"));
+        const QRegularExpression reason(
+            QStringLiteral("cvdialer: COM2 \\(%1\\): %2")
+                .arg(QRegularExpression::escape(modem->device()), said));
+        QVERIFY2(err.contains(reason) && err.endsWith(QLatin1String("\nstatus 3")),
+                 qPrintable(err));
+        QVERIFY(!err.contains(QLatin1String("en uso")));
+        QVERIFY(!err.contains(QLatin1String("paso omitido")) || err.contains("error 70"));
+        QVERIFY(!lock || lock->now() == lock->content);
+        QCOMPARE(modem->received(), QByteArray());
     }
 
     void numberWithCarriageReturnIsRefused() {

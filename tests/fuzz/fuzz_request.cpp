@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // The request parser: number cutting, tel: links, prefix and the dialable
-// check. Input: prefix, international code, then the request text.
+// check, which together keep anything but a number off the modem's line. Input: prefix,
+// international code, then the request text.
 #include "fuzzsupport.h"
 #include "request.h"
 #include "runtimeerror.h"
@@ -25,8 +26,24 @@ void checkDialled(const QString& number, const QString& prefix) {
         return;
     }
     require(std::all_of(dialled.begin(), dialled.end(),
-                        [](QChar ch) { return ch >= u' ' && ch <= u'~'; }),
-            "a number that passes checkDialable holds only U+0020..U+007E");
+                        [](QChar ch) { return ch >= u' ' && ch <= u'~' && ch != u';'; }),
+            "a number that passes checkDialable holds only U+0020..U+007E, no ';'");
+    require(dialled.size() + 3 <= kDialBodyLimit, "a dialled DT<number>; fits the modem's line");
+}
+
+// The cut never guesses: it needs a closing "#" and a number that is not blank.
+void checkHashRequest(const QString& request, const QString& prefix) {
+    QString number;
+    try {
+        number = numberText(request);
+    } catch (const RunTimeError&) {
+        return;
+    }
+    const qsizetype first = request.indexOf(u'#');
+    require(request.indexOf(u'#', first + 1) > first, "a cut number had a closing '#'");
+    require(std::any_of(number.begin(), number.end(), [](QChar ch) { return ch != u' '; }),
+            "a cut number is not blank");
+    checkDialled(number, prefix);
 }
 
 void checkTel(const QString& request, const QString& code, const QString& prefix) {
@@ -41,8 +58,8 @@ void checkTel(const QString& request, const QString& code, const QString& prefix
     require(std::any_of(uri.begin(), uri.end(), isAsciiDigit),
             "telNumber returns only for a URI holding an ASCII digit of its own");
     if (std::all_of(code.begin(), code.end(), isAsciiDigit))
-        require(!number.contains(u';'),
-                "with a digits-only international code the number holds no ';'");
+        require(std::all_of(number.begin(), number.end(), isAsciiDigit),
+                "with a digits-only international code a link dials digits only");
     checkDialled(number, prefix);
 }
 
@@ -57,9 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkTel(request, code, prefix);
         return 0;
     }
-    try {
-        checkDialled(numberText(request), prefix);
-    } catch (const RunTimeError&) {
-    }
+    checkHashRequest(request, prefix);
     return 0;
 }

@@ -58,6 +58,26 @@ private:
     fakemodem::PseudoTerminal m_pty;
 };
 
+const QString kTestPort = QStringLiteral("/dev/cvdialer-test-port");
+
+// A copy of sleep named name, so that the lock's holder has that name.
+qint64 startHolder(QProcess& process, const QTemporaryDir& dir, const QString& name) {
+    const QString program = dir.filePath(name);
+    QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), program);
+    process.start(program, {QStringLiteral("30")});
+    return process.waitForStarted() ? process.processId() : -1;
+}
+
+void stopHolder(QProcess& process) {
+    process.kill();
+    process.waitForFinished();
+}
+
+bool writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 } // namespace
 
 class TestMSComm : public QObject {
@@ -192,42 +212,52 @@ private Q_SLOTS:
                  qPrintable(comm.openFailure()));
     }
 
-    // A port held through its lock file: the log names the holder, or the
-    // stale lock an administrator must remove.
-    void lockFileNamesWhoHoldsThePort_data() {
-        QTest::addColumn<QString>("holder"); // a program run to hold the lock, or none
-        QTest::addColumn<bool>("alive");
+    // Each way a port is not had says its true cause in Spanish, the system's
+    // words after it, and what to do; never QSerialPort's English lock text.
+    void failureReasons_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("holder"); // a program holding the lock, or none
+        QTest::addColumn<int>("number");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no lock file") << "" << false << "otro programa tiene abierto el puerto";
-        QTest::newRow("another program") << "sleep" << true << "(sleep, PID ";
-        QTest::newRow("another dial") << "cvdialer" << true << "ya hay una llamada en curso";
-        QTest::newRow("a process that is gone") << "sleep" << false << "ya no existe (PID ";
+        const QString qtLock = QStringLiteral("Permission error while locking the device");
+        QTest::newRow("no such device")
+            << int(QSerialPort::DeviceNotFoundError) << "No such file or directory"
+            << "" << int(DeviceUnavailable)
+            << "El dispositivo no existe (No such file or directory)";
+        QTest::newRow("locked by a program")
+            << int(QSerialPort::PermissionError) << qtLock << "minicom" << int(PortInUse)
+            << "El puerto está en uso por minicom (PID %1), según su archivo de bloqueo";
+        QTest::newRow("locked, no lock file")
+            << int(QSerialPort::PermissionError) << qtLock << "" << int(PortInUse)
+            << "El puerto está en uso por otro programa; ciérrelo";
+        QTest::newRow("opened exclusively")
+            << int(QSerialPort::PermissionError) << "Device or resource busy"
+            << "" << int(PortInUse) << "en uso por otro programa (Device or resource busy)";
+        QTest::newRow("no lock folder")
+            << int(QSerialPort::PermissionError) << "Permission error while creating lock file"
+            << "" << int(PermissionDenied) << "No se pudo crear el archivo de bloqueo";
     }
-    void lockFileNamesWhoHoldsThePort() {
+    void failureReasons() {
+        QFETCH(int, error);
+        QFETCH(QString, reason);
         QFETCH(QString, holder);
-        QFETCH(bool, alive);
+        QFETCH(int, number);
         QFETCH(QString, expected);
         QTemporaryDir locks;
         QProcess process;
+        const auto stop = qScopeGuard([&] { stopHolder(process); });
         if (!holder.isEmpty()) {
-            const QString program = locks.filePath(holder);
-            QVERIFY(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), program));
-            process.start(program, {QStringLiteral("30")});
-            QVERIFY(process.waitForStarted());
-            QFile lock(locks.filePath(QStringLiteral("LCK..cvdialer-test-port")));
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            lock.write(QByteArray::number(process.processId()) + "\nsleep\nhost\n");
+            const qint64 pid = startHolder(process, locks, holder);
+            QVERIFY(writeFile(locks.filePath(QStringLiteral("LCK..cvdialer-test-port")),
+                              QStringLiteral("%1\n").arg(pid, 10).toLatin1()));
+            expected = expected.arg(pid);
         }
-        if (!alive) {
-            process.kill();
-            process.waitForFinished();
-        }
-        const QString reason = describeOpenFailure(
-            QStringLiteral("/dev/cvdialer-test-port"), QSerialPort::PermissionError,
-            QStringLiteral("Permission denied"), {locks.path()});
-        QVERIFY2(reason.contains(expected), qPrintable(reason));
-        if (!alive && !holder.isEmpty())
-            QVERIFY(reason.contains(locks.filePath(QStringLiteral("LCK..cvdialer-test-port"))));
+        const OpenFailure failure = describeOpenFailure(
+            kTestPort, QSerialPort::SerialPortError(error), reason, {locks.path()});
+        QCOMPARE(int(failure.number), number);
+        QVERIFY2(failure.reason.contains(expected), qPrintable(failure.reason));
+        QVERIFY(!failure.reason.contains(QLatin1String("Permission error")));
     }
 
     void deviceMapAndItsDefault() {
@@ -250,7 +280,8 @@ private Q_SLOTS:
         MSComm comm;
         comm.setCommPort(4);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(PortInUse));
-        QVERIFY2(comm.openFailure().contains(QLatin1String("otro programa")),
+        QVERIFY2(comm.openFailure().contains(QStringLiteral("en uso por tst_mscomm (PID %1)")
+                                                 .arg(QCoreApplication::applicationPid())),
                  qPrintable(comm.openFailure()));
     }
 

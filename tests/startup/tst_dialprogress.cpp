@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// The dialling window: what it says, that it cannot be resized, and that Esc cancels.
+// The dialling window: what it says, that it cannot be resized or grow past
+// the screen, and that Esc cancels.
 #include "dialprogress.h"
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QtTest>
 
 using namespace std::chrono_literals;
@@ -37,6 +39,18 @@ private Q_SLOTS:
         QTest::keyClick(&window, Qt::Key_Escape);
         QCOMPARE(cancels, 1);
         QVERIFY(window.isVisible()); // the dial closes it, once it has hung up
+    }
+
+    // A long number must not push "Cancelar" off the screen.
+    void longNumberIsElidedWithinTheScreen() {
+        const QString text = QStringLiteral("Marcando %1…").arg(QString(400, QLatin1Char('5')));
+        DialProgress window(text, std::nullopt, [] {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.width() < window.screen()->availableGeometry().width());
+        auto* label = window.findChild<QLabel*>();
+        QVERIFY(label->text().contains(QChar(0x2026)) && label->text().size() < text.size());
+        QCOMPARE(label->accessibleName(), text);
     }
 };
 

@@ -30,18 +30,9 @@ private Q_SLOTS:
         QTest::newRow("several after") << "#5551234#ab"
                                        << ""
                                        << "5551234#a";
-        QTest::newRow("no closing #") << "#5551234"
-                                      << ""
-                                      << "555123";
-        QTest::newRow("## at the end") << "abc##"
-                                       << "9"
-                                       << "";
         QTest::newRow("spaces inside and before") << "#  555 12 34#"
                                                   << "9"
                                                   << "9  555 12 34";
-        QTest::newRow("spaces only, no prefix") << "#   #"
-                                                << "9"
-                                                << "   ";
         QTest::newRow("prefix of spaces") << "#123#"
                                           << "  "
                                           << "  123";
@@ -65,6 +56,9 @@ private Q_SLOTS:
         QTest::newRow("no #") << "5551234" << int(InvalidProcedureCall);
         QTest::newRow("only #") << "#" << int(InvalidProcedureCall);
         QTest::newRow("# last") << "5551234#" << int(InvalidProcedureCall);
+        QTest::newRow("no closing #") << "#5551234" << int(InvalidProcedureCall);
+        QTest::newRow("## at the end") << "abc##" << int(InvalidProcedureCall);
+        QTest::newRow("spaces only") << "#   #" << int(InvalidProcedureCall);
         QTest::newRow("# at 32767") << QString(32766, QLatin1Char('x')) + "#1#" << int(Overflow);
         QTest::newRow("# at 32766 is fine") << QString(32765, QLatin1Char('x')) + "#1#" << 0;
     }
@@ -87,12 +81,12 @@ private Q_SLOTS:
         QTest::newRow("dots and brackets") << "tel:(91) 123.45.67" << true << "911234567";
         QTest::newRow("percent-encoded") << "tel:%2B34%20911%2D234567" << true << "0034911234567";
         QTest::newRow("mixed-case scheme, blanks") << "  TeL:555 1234 " << true << "5551234";
-        QTest::newRow("plus only inside stays") << "tel:555+1" << true << "555+1";
         QTest::newRow("no digits") << "tel:abc" << true << "";
         QTest::newRow("only parameters") << "tel:;ext=1" << true << "";
         QTest::newRow("plus alone") << "tel:+" << true << "";
         QTest::newRow("escape that is no escape") << "tel:5%!!" << true << "";
         QTest::newRow("plus and parameters") << "tel:+-;ext=12" << true << "";
+        QTest::newRow("encoded plus leads") << "tel:%2B1%20555" << true << "001555";
         QTest::newRow("with # takes the # rule") << "tel:#5551234#" << false << "";
         QTest::newRow("not a link") << "telefono:5551234" << false << "";
     }
@@ -109,6 +103,41 @@ private Q_SLOTS:
         QCOMPARE(dialled, number);
     }
 
+    // A link carries digits only: codes, modifiers and a second command are
+    // refused, naming what was found.
+    void refusedLinks_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("star codes") << "tel:*21*5551234%23"
+                                    << "\"*\"";
+        QTest::newRow("flash and waits") << "tel:555!W@1234"
+                                         << "\"!\"";
+        QTest::newRow("comma pause") << "tel:9,5551234"
+                                     << "\",\"";
+        QTest::newRow("encoded #") << "tel:5551234%23"
+                                   << "\"#\"";
+        QTest::newRow("encoded ;") << "tel:555%3B1234"
+                                   << "\";\"";
+        QTest::newRow("plus inside") << "tel:555+1"
+                                     << "\"+\"";
+        QTest::newRow("letters") << "tel:1-800-FLOWERS"
+                                 << "\"F\"";
+        QTest::newRow("encoded CR") << "tel:555%0DATZ"
+                                    << "U+000D";
+    }
+    void refusedLinks() {
+        QFETCH(QString, link);
+        QFETCH(QString, named);
+        QVERIFY(isTelRequest(link));
+        try {
+            telNumber(link, QStringLiteral("00"));
+            QFAIL("accepted");
+        } catch (const RunTimeError& error) {
+            QCOMPARE(error.number(), int(InvalidProcedureCall));
+            QVERIFY2(error.description().contains(named), qPrintable(error.description()));
+        }
+    }
+
     void onlyPrintableAsciiIsDialled_data() {
         QTest::addColumn<QString>("number");
         QTest::addColumn<bool>("accepted");
@@ -121,11 +150,19 @@ private Q_SLOTS:
         QTest::newRow("delete") << "555\x7f" << false;
         QTest::newRow("accented") << QStringLiteral("555ñ") << false;
         QTest::newRow("replacement of a bad byte") << QStringLiteral("555\uFFFD") << false;
+        QTest::newRow("semicolon") << "555;&F&W" << false;
+        QTest::newRow("37 characters fit DT...;") << QString(37, QLatin1Char('5')) << true;
+        QTest::newRow("38 do not") << QString(38, QLatin1Char('5')) << false;
     }
     void onlyPrintableAsciiIsDialled() {
         QFETCH(QString, number);
         QFETCH(bool, accepted);
         QCOMPARE(errorOf([&] { checkDialable(number); }), accepted ? 0 : int(InvalidProcedureCall));
+    }
+
+    void prefixWithSemicolonIsRefused() {
+        QCOMPARE(errorOf([] { checkPrefix(QStringLiteral("0,")); }), 0);
+        QCOMPARE(errorOf([] { checkPrefix(QStringLiteral("0;")); }), int(InvalidProcedureCall));
     }
 };
 

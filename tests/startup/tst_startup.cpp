@@ -142,6 +142,13 @@ private Q_SLOTS:
                          .toUtf8());
         QCOMPARE(run(request), 0);
         QVERIFY2(m_fake->actions().contains(sent), qPrintable(m_fake->actions().join(" / ")));
+        // A link asks first, showing what goes out; a "#" request never asks.
+        const QString dialled = sent.mid(8).chopped(3);
+        const qsizetype asked = m_fake->actions().indexOf(
+            QStringLiteral("question Un enlace pide llamar al %1. ¿Marcar este número?|Marcar")
+                .arg(dialled));
+        QCOMPARE(asked >= 0, !request.contains(QLatin1Char('#')));
+        QVERIFY(asked < m_fake->actions().indexOf(QStringLiteral("open")));
     }
 
     void refusedNumbersSendNothing_data() {

@@ -98,7 +98,7 @@ public:
     FailureScript script;
     QStringList log;
     FakeSerial serial{script};
-    std::deque<int> answers; // message-box answers; vbOK when none left
+    std::deque<int> answers; // message-box and question answers; vbOK when none left
     // Runs while a box is up, as the operator might act before answering.
     std::function<void(const QString& prompt)> whileBoxIsUp;
     // Runs in each event pass before deliveries, as the event loop would run handlers.
@@ -118,6 +118,12 @@ public:
             if (whileBoxIsUp)
                 whileBoxIsUp(prompt);
             return nextAnswer();
+        };
+        h.question = [this](const QString& prompt, const QString& acceptText) {
+            script.step("question", prompt + QLatin1Char('|') + acceptText);
+            if (whileBoxIsUp)
+                whileBoxIsUp(prompt);
+            return nextAnswer() == Platform::vbOK;
         };
         h.beep = [this] {
             script.step("beep");
