@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "dialledcue.h"
 
-#include "alsaquiet.h"
+#include "alsaoutput.h"
 #include "platform.h"
 
 #include <canberra.h>
@@ -106,8 +106,13 @@ void prepare() {
         cue.failure = failure(result);
         return;
     }
-    // Only a sound server keeps a cache; without one the sound is read at play.
-    api.cache(raw, CA_PROP_EVENT_ID, kEventId, nullptr);
+    // Only a sound server keeps a cache. Without one libcanberra plays through
+    // ALSA, and whether ALSA has an output is known now rather than after "OK".
+    if (api.cache(raw, CA_PROP_EVENT_ID, kEventId, nullptr) == CA_ERROR_NOTSUPPORTED) {
+        cue.failure = alsaOutputFailure();
+        if (!cue.failure.isEmpty())
+            return;
+    }
     cue.context = std::move(context);
 }
 

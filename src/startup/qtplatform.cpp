@@ -144,7 +144,12 @@ void install() {
         guardUntilSettled(progress().get());
     };
     hooks.closeProgress = [] {
-        progress().reset();
+        // Hidden now, destroyed by the next loop: destroying a window waits on
+        // the display, and the operator's message should not.
+        if (progress()) {
+            progress()->hide();
+            progress().release()->deleteLater();
+        }
         Watchdog::stallOver();
     };
     hooks.interrupt = [] {
