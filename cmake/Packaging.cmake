@@ -74,9 +74,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcanberra0, qt6-qpa-plugins, qt6-translations-l10n")
 # libcanberra-pulse: the cue reaches PulseAudio and PipeWire as "CVDialer"
 # rather than through ALSA; qt6-wayland: without it a Wayland-only session
-# has no display for the dialer.
+# has no display for the dialer; libssl3: opened at run time for a modem bank
+# reached over TLS.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "xdg-utils, sound-theme-freedesktop, libcanberra-pulse, qt6-wayland")
+    "xdg-utils, sound-theme-freedesktop, libcanberra-pulse, qt6-wayland, libssl3")
 # A bank of modems on the LAN is served by a device server such as ser2net.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ser2net")
 # Only the program and its files; the simulated modem stays out.

@@ -62,13 +62,33 @@ free_port() {
     return 1
 }
 
+# A throwaway authority and a certificate for localhost signed by it, in
+# $work/tls; the profile trusts that authority alone ([RED] CA).
+make_bank_certificate() {
+    local key=(-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes)
+    mkdir -p "$work/tls"
+    (cd "$work/tls" &&
+        openssl req -x509 "${key[@]}" -keyout ca.key -out ca.pem -days 2 -subj /CN=demo-ca &&
+        openssl req "${key[@]}" -keyout server.key -out server.csr -subj /CN=localhost &&
+        echo subjectAltName=DNS:localhost >server.ext &&
+        openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+            -extfile server.ext -out server.pem) 2>/dev/null
+    printf '[RED]\nCA=%s\n' "$work/tls/ca.pem" >>"$profile"
+}
+
 # Serves the simulated modem through a real ser2net on loopback and points COM2
 # at it. Sets server_pid and target; ser2net logs to $work/ser2net.log.
 #
-#   serve_modem_over_network rfc2217|socket
+#   serve_modem_over_network rfc2217|socket|rfc2217+tls|socket+tls
 serve_modem_over_network() {
-    local accepter=tcp port probe
-    [ "$1" = socket ] || accepter='telnet(rfc2217),tcp'
+    local accepter=tcp port probe host=127.0.0.1
+    case $1 in *+tls)
+        make_bank_certificate
+        accepter="ssl(key=$work/tls/server.key,cert=$work/tls/server.pem),tcp"
+        host=localhost
+        ;;
+    esac
+    [ "${1%+tls}" = socket ] || accepter="telnet(rfc2217),$accepter"
     port=$(free_port) probe=$(free_port)
     # The echo port is only there to tell when ser2net is up: probing the
     # modem's own port would hold the modem.
@@ -81,7 +101,7 @@ serve_modem_over_network() {
         (exec 3<>"/dev/tcp/127.0.0.1/$probe") 2>/dev/null && break
         sleep 0.05
     done
-    target="$1://127.0.0.1:$port"
+    target="$1://$host:$port"
     sed -i "s|^COM2=.*|COM2=$target|" "$profile"
 }
 

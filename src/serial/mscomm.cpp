@@ -41,10 +41,11 @@ void MSComm::setSettings(const QString& settings) {
 
 // The first target that can be had is the line, and what waited goes there.
 void MSComm::openLine() {
-    QList<PoolOpen::Target> targets;
-    for (const QString& target : targetsFor(m_commPort))
-        targets.append({target, QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target)});
-    m_line = PoolOpen::open(targets, m_settings, m_pending, m_keepGoing, m_openFailure);
+    PoolOpen::Request request{{}, m_settings, m_pending, m_profile.tlsFiles, m_keepGoing};
+    const QString named = m_profile.targets ? m_profile.targets(m_commPort) : QString();
+    for (const QString& target : targetsFor(m_commPort, named))
+        request.targets.append({target, QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target)});
+    m_line = PoolOpen::open(request, m_openFailure);
     m_pending.clear();
 }
 

@@ -7,6 +7,7 @@
 
 #include "linesettings.h"
 #include "poolopen.h"
+#include "porttargets.h"
 #include "serialline.h"
 #include "transport.h"
 
@@ -30,6 +31,8 @@ public:
     void setOpenWatch(std::function<bool()> keepGoing) override {
         m_keepGoing = std::move(keepGoing);
     }
+    // What the profile says of the ports; without it every COM<n> is /dev/ttyS<n-1>.
+    void setPortProfile(PortProfile profile) { m_profile = std::move(profile); }
 
 private:
     void openLine();
@@ -44,4 +47,5 @@ private:
     QByteArray m_pending;
     QString m_openFailure;
     PoolOpen::KeepGoing m_keepGoing;
+    PortProfile m_profile;
 };

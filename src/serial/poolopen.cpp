@@ -28,7 +28,7 @@ struct Attempt {
         return target.label + QStringLiteral(": ") +
                (line ? line->failure()
                      : QStringLiteral("no es un dispositivo ni rfc2217://HOST:PUERTO ni "
-                                      "socket://HOST:PUERTO"));
+                                      "socket://HOST:PUERTO (ni sus formas +tls)"));
     }
     RunTimeError error() const {
         if (sendError)
@@ -39,14 +39,13 @@ struct Attempt {
 
 class Pool {
 public:
-    Pool(const QList<Target>& targets, const LineSettings& settings, const QByteArray& pending)
-        : m_targets(targets), m_settings(settings), m_pending(pending) {}
+    explicit Pool(const Request& request) : m_request(request) {}
 
-    std::unique_ptr<Transport> open(const KeepGoing& keepGoing, QString& why);
+    std::unique_ptr<Transport> open(QString& why);
 
 private:
     bool startDue() const {
-        if (m_attempts.size() == std::size_t(m_targets.size()))
+        if (m_attempts.size() == std::size_t(m_request.targets.size()))
             return false;
         return m_nextStart.hasExpired() || !underway();
     }
@@ -65,9 +64,7 @@ private:
     [[noreturn]] void fail(QString& why);
     void closeAll();
 
-    QList<Target> m_targets;
-    LineSettings m_settings;
-    QByteArray m_pending;
+    const Request& m_request;
     std::vector<Attempt> m_attempts;
     QDeadlineTimer m_deadline{kBound};
     QDeadlineTimer m_nextStart{0};
@@ -75,10 +72,10 @@ private:
 
 void Pool::startNext() {
     Attempt attempt;
-    attempt.target = m_targets.at(qsizetype(m_attempts.size()));
-    attempt.line = transportFor(attempt.target.text, attempt.target.label);
+    attempt.target = m_request.targets.at(qsizetype(m_attempts.size()));
+    attempt.line = transportFor(attempt.target.text, attempt.target.label, m_request.tlsFiles);
     if (attempt.line) {
-        attempt.line->startOpen(m_settings);
+        attempt.line->startOpen(m_request.settings);
         attempt.state = Transport::Opening::Underway;
     }
     m_attempts.push_back(std::move(attempt));
@@ -99,8 +96,8 @@ Attempt* Pool::advance() {
 // A line that cannot take what waits for it cannot be had either.
 bool Pool::sendPending(Attempt& winner) {
     try {
-        if (!m_pending.isEmpty())
-            winner.line->send(m_pending);
+        if (!m_request.pending.isEmpty())
+            winner.line->send(m_request.pending);
         return true;
     } catch (const RunTimeError& error) {
         winner.sendError = error;
@@ -135,7 +132,7 @@ void Pool::fail(QString& why) {
     throw last;
 }
 
-std::unique_ptr<Transport> Pool::open(const KeepGoing& keepGoing, QString& why) {
+std::unique_ptr<Transport> Pool::open(QString& why) {
     for (;;) {
         while (startDue())
             startNext();
@@ -145,7 +142,7 @@ std::unique_ptr<Transport> Pool::open(const KeepGoing& keepGoing, QString& why) 
             continue; // one failed at once: the next starts now, not a pass later
         if (!underway() || m_deadline.hasExpired())
             fail(why);
-        if (keepGoing && !keepGoing()) {
+        if (m_request.keepGoing && !m_request.keepGoing()) {
             closeAll();
             throw RunTimeError(DeviceUnavailable, QStringLiteral("Apertura cancelada."));
         }
@@ -157,11 +154,9 @@ std::unique_ptr<Transport> Pool::open(const KeepGoing& keepGoing, QString& why) 
 
 } // namespace
 
-std::unique_ptr<Transport> open(const QList<Target>& targets, const LineSettings& settings,
-                                const QByteArray& pending, const KeepGoing& keepGoing,
-                                QString& why) {
+std::unique_ptr<Transport> open(const Request& request, QString& why) {
     why.clear();
-    return Pool(targets, settings, pending).open(keepGoing, why);
+    return Pool(request).open(why);
 }
 
 } // namespace PoolOpen

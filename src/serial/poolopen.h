@@ -8,6 +8,7 @@
 #pragma once
 
 #include "linesettings.h"
+#include "tlssession.h"
 #include "transport.h"
 
 #include <chrono>
@@ -29,11 +30,17 @@ struct Target {
     QString label; // "COM2 (rfc2217://modems:7001)", for notes
 };
 
-// The open line, pending already sent on it. When none can be had, raises
-// the last target's error and sets why to one line per target; when given
-// up, raises error 68 and leaves why empty.
-std::unique_ptr<Transport> open(const QList<Target>& targets, const LineSettings& settings,
-                                const QByteArray& pending, const KeepGoing& keepGoing,
-                                QString& why);
+struct Request {
+    QList<Target> targets;
+    LineSettings settings;
+    QByteArray pending; // sent on the line that opens, as part of having it
+    std::function<TlsFiles()> tlsFiles;
+    KeepGoing keepGoing;
+};
+
+// The open line. When none can be had, raises the last target's error and
+// sets why to one line per target; when given up, raises error 68 and leaves
+// why empty.
+std::unique_ptr<Transport> open(const Request& request, QString& why);
 
 } // namespace PoolOpen

@@ -1,23 +1,35 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "porttargets.h"
 
-#include "inifile.h"
 #include "localdevice.h"
-#include "profilefile.h"
 #include "rawtcpport.h"
 #include "rfc2217port.h"
 
 namespace {
 
-const QString kRfc2217Scheme = QStringLiteral("rfc2217://");
-const QString kSocketScheme = QStringLiteral("socket://");
+struct Scheme {
+    const char* prefix;
+    bool rfc2217;
+    bool tls;
+};
+constexpr Scheme kSchemes[] = {
+    {"rfc2217://", true, false},
+    {"socket://", false, false},
+    {"rfc2217+tls://", true, true},
+    {"socket+tls://", false, true},
+};
+
+const Scheme* schemeOf(const QString& target) {
+    for (const Scheme& scheme : kSchemes) {
+        if (target.startsWith(QLatin1String(scheme.prefix), Qt::CaseInsensitive))
+            return &scheme;
+    }
+    return nullptr;
+}
 
 } // namespace
 
-QStringList targetsFor(qint16 port) {
-    const QString named =
-        IniFile::instance().ReadValue(ModDialer::kProfileFile, QStringLiteral("PUERTOS"),
-                                      QStringLiteral("COM%1").arg(port), QString());
+QStringList targetsFor(qint16 port, const QString& named) {
     // Split by hand: a regular expression would be compiled on every dial's path.
     QStringList targets;
     for (const QString& part : named.split(QLatin1Char(' '), Qt::SkipEmptyParts))
@@ -25,17 +37,19 @@ QStringList targetsFor(qint16 port) {
     return targets.isEmpty() ? QStringList{QStringLiteral("/dev/ttyS%1").arg(port - 1)} : targets;
 }
 
-std::unique_ptr<Transport> transportFor(const QString& target, const QString& label) {
-    const bool rfc2217 = target.startsWith(kRfc2217Scheme, Qt::CaseInsensitive);
-    const bool socket = target.startsWith(kSocketScheme, Qt::CaseInsensitive);
-    if (!rfc2217 && !socket)
+std::unique_ptr<Transport> transportFor(const QString& target, const QString& label,
+                                        const std::function<TlsFiles()>& tlsFiles) {
+    const Scheme* scheme = schemeOf(target);
+    if (!scheme)
         return target.contains(QLatin1String("://")) ? nullptr
                                                      : std::make_unique<LocalDevice>(target, label);
-    const auto address =
-        parseNetworkAddress(target.mid((rfc2217 ? kRfc2217Scheme : kSocketScheme).size()));
+    const auto address = parseNetworkAddress(target.mid(qsizetype(qstrlen(scheme->prefix))));
     if (!address)
         return nullptr;
-    if (rfc2217)
-        return std::make_unique<Rfc2217Port>(*address, target, label);
-    return std::make_unique<RawTcpPort>(*address, target);
+    std::optional<TlsFiles> tls;
+    if (scheme->tls)
+        tls = tlsFiles ? tlsFiles() : TlsFiles{};
+    if (scheme->rfc2217)
+        return std::make_unique<Rfc2217Port>(*address, target, label, std::move(tls));
+    return std::make_unique<RawTcpPort>(*address, target, std::move(tls));
 }

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "rawtcpport.h"
 
-RawTcpPort::RawTcpPort(const NetworkAddress& address, const QString& target)
-    : m_address(address), m_line(target) {}
+RawTcpPort::RawTcpPort(const NetworkAddress& address, const QString& target,
+                       std::optional<TlsFiles> tls)
+    : m_address(address), m_line(target, std::move(tls)) {}
 
 void RawTcpPort::startOpen(const LineSettings&) {
     m_line.startConnect(m_address.host, m_address.port);

@@ -9,7 +9,8 @@
 
 class RawTcpPort : public Transport {
 public:
-    RawTcpPort(const NetworkAddress& address, const QString& target);
+    RawTcpPort(const NetworkAddress& address, const QString& target,
+               std::optional<TlsFiles> tls = std::nullopt);
 
     void startOpen(const LineSettings&) override;
     Opening advanceOpen() override;

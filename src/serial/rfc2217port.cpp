@@ -12,8 +12,9 @@ constexpr std::chrono::seconds kNoOperationInterval{4};
 
 } // namespace
 
-Rfc2217Port::Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label)
-    : m_address(address), m_label(label), m_line(target) {
+Rfc2217Port::Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label,
+                         std::optional<TlsFiles> tls)
+    : m_address(address), m_label(label), m_line(target, std::move(tls)) {
     QObject::connect(&m_noOperation, &QTimer::timeout, [this] { keepTalking(); });
 }
 

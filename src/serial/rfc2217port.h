@@ -14,7 +14,8 @@
 class Rfc2217Port : public Transport {
 public:
     // label names the line in notes: "COM2 (rfc2217://modems:7001)".
-    Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label);
+    Rfc2217Port(const NetworkAddress& address, const QString& target, const QString& label,
+                std::optional<TlsFiles> tls = std::nullopt);
 
     void startOpen(const LineSettings& settings) override;
     Opening advanceOpen() override;

@@ -3,11 +3,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -74,10 +77,20 @@ struct AddressLookup {
     bool running = false;
     addrinfo* list = nullptr;
     addrinfo* next = nullptr; // the next address to try
+    // Counts once the lookup is done, so the loop sleeps until then: polling
+    // for it cost every dial by name a pass of the open.
+    int done = -1;
 
     ~AddressLookup() {
         if (list)
             ::freeaddrinfo(list);
+        if (done >= 0)
+            ::close(done);
+    }
+    static void finished(sigval lookup) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t ignored =
+            ::write(static_cast<AddressLookup*>(lookup.sival_ptr)->done, &one, sizeof one);
     }
     // A numeric address needs no lookup; a name is looked up in the background.
     void start(const QString& host, quint16 port) {
@@ -94,7 +107,12 @@ struct AddressLookup {
         request.ar_service = service.constData();
         request.ar_request = &hints;
         gaicb* requests[] = {&request};
-        running = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) == 0;
+        done = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        sigevent notice{};
+        notice.sigev_notify = SIGEV_THREAD;
+        notice.sigev_notify_function = finished;
+        notice.sigev_value.sival_ptr = this;
+        running = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, done >= 0 ? &notice : nullptr) == 0;
     }
     // 0 when the addresses are known, EAI_INPROGRESS while looking, else the failure.
     int result() {
@@ -118,7 +136,8 @@ struct AddressLookup {
     }
 };
 
-TcpLine::TcpLine(const QString& target) : m_target(target) {
+TcpLine::TcpLine(const QString& target, std::optional<TlsFiles> tls)
+    : m_target(target), m_tlsFiles(std::move(tls)) {
     m_settle.setSingleShot(true);
 }
 
@@ -127,12 +146,14 @@ TcpLine::~TcpLine() {
 }
 
 void TcpLine::drop() {
+    m_lookedUp.reset();
     if (m_lookup && !m_lookup->stop())
         m_lookup.release(); // the resolver still writes into it; a few bytes, once
     m_lookup.reset();
     m_writable.reset();
     m_readable.reset();
     m_settle.stop();
+    m_tls.reset();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -149,13 +170,18 @@ RunTimeError TcpLine::error() const {
 }
 
 void TcpLine::startConnect(const QString& host, quint16 port) {
+    m_host = host;
     m_lookup = std::make_unique<AddressLookup>();
     m_lookup->start(host, port);
+    if (m_lookup->running && m_lookup->done >= 0)
+        m_lookedUp = std::make_unique<QSocketNotifier>(m_lookup->done, QSocketNotifier::Read);
     m_lastError = ETIMEDOUT;
 }
 
 bool TcpLine::lookedUp() {
     const int result = m_lookup->result();
+    if (result != EAI_INPROGRESS)
+        m_lookedUp.reset();
     if (result == 0 || result == EAI_INPROGRESS)
         return result == 0;
     fail(DeviceUnavailable, QStringLiteral("No existe el servidor %1 (no such host)")
@@ -193,29 +219,67 @@ void TcpLine::connectFailed(int error) {
 
 bool TcpLine::connected() {
     while (!m_connected && !failed()) {
-        if (m_fd < 0) {
-            if (!lookedUp())
-                return false;
-            connectNext();
-            continue;
-        }
-        pollfd watched{m_fd, POLLOUT, 0};
-        if (::poll(&watched, 1, 0) <= 0)
+        if (!m_tcpUp && !tcpConnected())
             return false;
-        int error = 0;
-        socklen_t size = sizeof error;
-        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size);
-        m_writable.reset();
-        if (error == 0) {
-            m_connected = true;
-            tuneConnected(m_fd);
-            watchReads();
-        } else {
-            m_lastError = error;
-            ::close(std::exchange(m_fd, -1));
-        }
+        if (m_tcpUp && !shookHands())
+            return false;
     }
     return m_connected;
+}
+
+bool TcpLine::tcpConnected() {
+    if (m_fd < 0) {
+        if (lookedUp())
+            connectNext();
+        return m_fd >= 0;
+    }
+    pollfd watched{m_fd, POLLOUT, 0};
+    if (::poll(&watched, 1, 0) <= 0)
+        return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    m_writable.reset();
+    if (error != 0) {
+        m_lastError = error;
+        ::close(std::exchange(m_fd, -1));
+        return true; // the next address, or the failure, at once
+    }
+    m_tcpUp = true;
+    tuneConnected(m_fd);
+    watchReads();
+    return true;
+}
+
+// Plain TCP is connected once up; TLS once the handshake is done.
+bool TcpLine::shookHands() {
+    if (!m_tlsFiles) {
+        m_connected = true;
+        return true;
+    }
+    QString why;
+    if (!m_tls && !(m_tls = TlsSession::start(m_fd, m_host, *m_tlsFiles, why))) {
+        fail(DeviceUnavailable, why);
+        return false;
+    }
+    const TlsSession::Progress progress = m_tls->handshake();
+    quickAcknowledge(m_fd); // the handshake reads too: see quickAcknowledge
+    switch (progress) {
+    case TlsSession::Progress::Done:
+        m_connected = true;
+        fill(); // what came with the handshake waits in the session, unseen by the watch
+        return true;
+    case TlsSession::Progress::WantWrite:
+        m_writable = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Write);
+        return false;
+    case TlsSession::Progress::WantRead:
+        m_writable.reset();
+        return false;
+    case TlsSession::Progress::Failed:
+        fail(DeviceUnavailable, m_tls->failure());
+        return false;
+    }
+    return false;
 }
 
 void TcpLine::watchReads() {
@@ -244,6 +308,10 @@ void TcpLine::failTimedOut(std::chrono::milliseconds bound) {
 }
 
 void TcpLine::failBusy(const QByteArray& text) {
+    // A bank that refuses this workstation closes right after the handshake.
+    const QString refused = m_tls && text.isEmpty() ? m_tls->refusal() : QString();
+    if (!refused.isEmpty())
+        return fail(DeviceUnavailable, refused);
     const QString said = serverText(text);
     fail(PortInUse,
          QStringLiteral("Ocupado: %1 (busy)")
@@ -256,18 +324,46 @@ void TcpLine::fill() {
     while (m_connected && !closed() && m_inbox.size() < kLineBufferSize) {
         char chunk[4096];
         const qint64 room = std::min<qint64>(sizeof chunk, kLineBufferSize - m_inbox.size());
-        const ssize_t n = ::recv(m_fd, chunk, size_t(room), 0);
+        const qint64 n = receive(chunk, room);
         if (n > 0) {
             m_inbox.append(chunk, n);
             quickAcknowledge(m_fd);
-        } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-            m_ended = true;
-        } else if (errno != EINTR) {
+        } else if (n == -1) {
+            quickAcknowledge(m_fd); // TLS may have read records of its own
             break;
+        } else {
+            m_ended = true;
         }
     }
     if (m_readable)
         m_readable->setEnabled(!closed() && m_inbox.size() < kLineBufferSize);
+}
+
+qint64 TcpLine::receive(char* into, qint64 size) {
+    if (m_tls) {
+        const qint64 n = m_tls->read(into, size);
+        if (n == -2)
+            m_failure = QStringLiteral("Conexión perdida (%1)").arg(m_tls->failure());
+        return n;
+    }
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, into, size_t(size), 0);
+        if (n >= 0)
+            return n;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return -1;
+        if (errno != EINTR)
+            return -2;
+    }
+}
+
+qint64 TcpLine::transmit(const char* from, qint64 size) {
+    if (m_tls)
+        return m_tls->write(from, size);
+    const ssize_t n = ::send(m_fd, from, size_t(size), MSG_NOSIGNAL);
+    if (n >= 0)
+        return n;
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? -1 : -2;
 }
 
 qint64 TcpLine::available() {
@@ -284,8 +380,8 @@ QByteArray TcpLine::take(qint64 most) {
     return taken;
 }
 
-bool TcpLine::waitWritable(const QDeadlineTimer& deadline) const {
-    pollfd watched{m_fd, POLLOUT, 0};
+bool TcpLine::waitFor(short events, const QDeadlineTimer& deadline) const {
+    pollfd watched{m_fd, events, 0};
     int ready = 0;
     do {
         ready = ::poll(&watched, 1, int(std::max<qint64>(deadline.remainingTime(), 0)));
@@ -298,19 +394,20 @@ void TcpLine::send(const QByteArray& bytes) {
     qint64 sent = 0;
     int error = m_fd < 0 || !m_connected ? ENOTCONN : 0;
     while (error == 0 && sent < bytes.size()) {
-        const ssize_t n =
-            ::send(m_fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        const qint64 n = transmit(bytes.constData() + sent, bytes.size() - sent);
+        const short awaited = m_tls && m_tls->wantsRead() ? POLLIN : POLLOUT;
         if (n >= 0)
             sent += n;
-        else if (errno == EAGAIN || errno == EWOULDBLOCK)
-            error = waitWritable(deadline) ? 0 : ETIMEDOUT;
-        else if (errno != EINTR)
-            error = errno;
+        else if (n == -1)
+            error = waitFor(awaited, deadline) ? 0 : ETIMEDOUT;
+        else
+            error = m_tls ? EPROTO : errno;
     }
     if (error == 0)
         return;
     m_ended = m_fd >= 0;
-    m_failure = QStringLiteral("Conexión perdida (%1)").arg(systemReason(error));
+    m_failure = QStringLiteral("Conexión perdida (%1)")
+                    .arg(error == EPROTO ? m_tls->failure() : systemReason(error));
     throw RunTimeError(DeviceIoError, QStringLiteral("%1: %2.").arg(m_target, m_failure));
 }
 
@@ -319,7 +416,7 @@ void TcpLine::send(const QByteArray& bytes) {
 void TcpLine::close() {
     if (m_fd < 0)
         return;
-    if (m_connected) {
+    if (m_tcpUp) {
         m_readable.reset(); // read here, not when the loop next runs
         int rounds = 0;
         do {
@@ -327,6 +424,8 @@ void TcpLine::close() {
             fill();
         } while (m_inbox.size() == kLineBufferSize && ++rounds < 16);
         m_inbox.clear();
+        if (m_tls)
+            m_tls->close();
         ::shutdown(m_fd, SHUT_WR);
     }
     drop();

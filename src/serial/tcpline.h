@@ -8,6 +8,7 @@
 #pragma once
 
 #include "runtimeerror.h"
+#include "tlssession.h"
 #include "transport.h"
 
 #include <chrono>
@@ -26,14 +27,17 @@ public:
     // cable or a server without power says nothing, so only time tells.
     static constexpr std::chrono::seconds kSilentCut{6};
 
-    explicit TcpLine(const QString& target);
+    // With tls, the connection is encrypted once connected (rfc2217+tls://,
+    // socket+tls://), and counts as connected once the handshake is done.
+    explicit TcpLine(const QString& target, std::optional<TlsFiles> tls = std::nullopt);
     ~TcpLine();
     TcpLine(const TcpLine&) = delete;
     TcpLine& operator=(const TcpLine&) = delete;
 
     // Starts looking the host up and connecting; connected() then tells.
     void startConnect(const QString& host, quint16 port);
-    // Moves the connect on without waiting; true once the server took us.
+    // Moves the connect (and the TLS handshake) on without waiting; true once
+    // the server took us.
     bool connected();
     // A server that accepts and closes at once has its connections taken
     // (ser2net says "Port already in use"): settled() is true once the
@@ -66,14 +70,24 @@ private:
     bool lookedUp();
     void connectNext();
     void connectFailed(int error);
+    bool tcpConnected();
+    bool shookHands();
     void watchReads();
     void fill();
-    bool waitWritable(const QDeadlineTimer& deadline) const;
+    // Bytes received or sent; 0: the server closed; -1: would block; -2: broken.
+    qint64 receive(char* into, qint64 size);
+    qint64 transmit(const char* from, qint64 size);
+    bool waitFor(short events, const QDeadlineTimer& deadline) const;
 
     QString m_target;
+    QString m_host;
+    std::optional<TlsFiles> m_tlsFiles;
+    std::unique_ptr<TlsSession> m_tls;
     std::unique_ptr<AddressLookup> m_lookup;
+    std::unique_ptr<QSocketNotifier> m_lookedUp; // wakes the loop when the lookup is done
     int m_fd = -1;
-    bool m_connected = false;
+    bool m_tcpUp = false;
+    bool m_connected = false;                    // and the handshake done, over TLS
     int m_lastError = 0;                         // of the last address tried
     std::unique_ptr<QSocketNotifier> m_writable; // wakes the loop when a connect completes
     std::unique_ptr<QSocketNotifier> m_readable;

@@ -2,6 +2,10 @@
 #include "dialersettings.h"
 
 #include "inifile.h"
+#include "text.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace ModDialer {
 
@@ -20,6 +24,16 @@ void readInto(const QString& anteponerDefault, const QString& commDefault,
     DialerSettings.Settings = ini.ReadValue(kProfileFile, kSection, kKeySettings, settingsDefault);
 }
 
+// A file the profile names under [RED]; a relative path is taken from the
+// profile's own folder, as an administrator copying both together expects.
+QString profileFile(const QString& key) {
+    const QString named = trimBlanks(
+        IniFile::instance().ReadValue(kProfileFile, QStringLiteral("RED"), key, QString()));
+    if (named.isEmpty())
+        return named;
+    return QFileInfo(IniFile::pathOf(kProfileFile)).dir().absoluteFilePath(named);
+}
+
 } // namespace
 
 void readStartUpSettings() {
@@ -28,6 +42,18 @@ void readStartUpSettings() {
 
 void readWindowSettings() {
     readInto(QString(), QStringLiteral("2"), QStringLiteral("9600,N,8,1"));
+}
+
+PortProfile portProfile() {
+    return {[](qint16 port) {
+                return IniFile::instance().ReadValue(kProfileFile, QStringLiteral("PUERTOS"),
+                                                     QStringLiteral("COM%1").arg(port), QString());
+            },
+            [] {
+                return TlsFiles{profileFile(QStringLiteral("CA")),
+                                profileFile(QStringLiteral("CERTIFICADO")),
+                                profileFile(QStringLiteral("CLAVE"))};
+            }};
 }
 
 } // namespace ModDialer

@@ -3,6 +3,7 @@
 // two reads write DialerSettings; saving writes the profile and leaves it alone.
 #pragma once
 
+#include "porttargets.h"
 #include "profilefile.h"
 
 #include <QString>
@@ -26,5 +27,9 @@ inline const QString kKeySettings = QStringLiteral("SETTINGS");
 void readStartUpSettings();
 // The settings window's read, with its own defaults "", "2" and "9600,N,8,1".
 void readWindowSettings();
+
+// What the profile says of the ports, for the serial-line control: [PUERTOS]
+// COM<n>, and the [RED] files, a relative path taken from the profile's folder.
+PortProfile portProfile();
 
 } // namespace ModDialer

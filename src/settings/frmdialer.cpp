@@ -87,6 +87,7 @@ FrmDIALER::FrmDIALER()
     setObjectName(QStringLiteral("FrmDIALER"));
     setWindowTitle(QStringLiteral("Marcador telefónico de Corvane"));
     setSizeGripEnabled(false);
+    MSComm1.setPortProfile(ModDialer::portProfile());
 }
 
 // The first text field loads the font database and the first accessible name

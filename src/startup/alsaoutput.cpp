@@ -48,7 +48,8 @@ QString alsaOutputFailure() {
     void* pcm = nullptr;
     const int result = open(&pcm, "default", kPlayback, kNonBlocking);
     if (result < 0)
-        return QString::fromUtf8(strerror(result));
+        return QStringLiteral("ALSA no tiene salida de sonido: %1")
+            .arg(QString::fromUtf8(strerror(result)));
     close(pcm);
     return {};
 }

@@ -6,6 +6,7 @@
 
 #include "harness.h"
 
+#include <optional>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -18,15 +19,35 @@ inline quint16 freePort() {
     return probe.serverPort();
 }
 
+// A TLS accepter's gensio options, "key=K,cert=C" and perhaps ",clientauth",
+// and the folder where ser2net finds each workstation's allowed authorities.
+struct Ser2netTls {
+    QString ssl;
+    QString authdir;
+};
+
 class Ser2net {
 public:
-    Ser2net(const QStringList& devices, const QString& dir) {
+    // With tls, each modem also has an RFC 2217 port and a raw one over TLS.
+    Ser2net(const QStringList& devices, const QString& dir,
+            const std::optional<Ser2netTls>& tls = std::nullopt) {
         QString yaml;
         for (const QString& device : devices) {
             m_rfc2217.append(freePort());
             m_raw.append(freePort());
             yaml += connection(QStringLiteral("telnet(rfc2217),tcp"), m_rfc2217.last(), device);
             yaml += connection(QStringLiteral("tcp"), m_raw.last(), device);
+            if (!tls)
+                continue;
+            const QString ssl = QStringLiteral("ssl(%1),tcp").arg(tls->ssl);
+            const QString options =
+                QStringLiteral("  options:\n    authdir: %1\n").arg(tls->authdir);
+            m_rfc2217Tls.append(freePort());
+            m_rawTls.append(freePort());
+            yaml +=
+                connection(QStringLiteral("telnet(rfc2217),") + ssl, m_rfc2217Tls.last(), device) +
+                options;
+            yaml += connection(ssl, m_rawTls.last(), device) + options;
         }
         // Last, so that once it answers every port above takes connections.
         m_probe = freePort();
@@ -52,6 +73,13 @@ public:
     }
     QString raw(int modem) const {
         return QStringLiteral("socket://127.0.0.1:%1").arg(m_raw.at(modem));
+    }
+    // Over TLS, by the host name given.
+    QString rfc2217Tls(int modem, const QString& host) const {
+        return QStringLiteral("rfc2217+tls://%1:%2").arg(host).arg(m_rfc2217Tls.at(modem));
+    }
+    QString rawTls(int modem, const QString& host) const {
+        return QStringLiteral("socket+tls://%1:%2").arg(host).arg(m_rawTls.at(modem));
     }
     void stop() {
         if (m_process.state() == QProcess::NotRunning)
@@ -84,7 +112,7 @@ private:
     }
 
     QProcess m_process;
-    QList<quint16> m_rfc2217, m_raw;
+    QList<quint16> m_rfc2217, m_raw, m_rfc2217Tls, m_rawTls;
     quint16 m_probe = 0;
     bool m_ready = false;
 };

@@ -6,7 +6,6 @@
 #include "pty.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
-#include "support/profilehome.h"
 
 #include <fcntl.h>
 #include <memory>
@@ -83,16 +82,19 @@ bool writeFile(const QString& path, const QByteArray& content) {
 class TestMSComm : public QObject {
     Q_OBJECT
 
-    ProfileHome m_home;
+    QMap<int, QString> m_ports; // what the profile would name for each COM<n>
     std::unique_ptr<PtyMaster> m_modem;
 
-    void mapPort(int port, const QString& device) {
-        QVERIFY(
-            m_home.write(QStringLiteral("[PUERTOS]\nCOM%1=%2\n").arg(port).arg(device).toUtf8()));
+    void mapPort(int port, const QString& device) { m_ports[port] = device; }
+    MSComm control() {
+        MSComm comm;
+        comm.setPortProfile({[this](qint16 port) { return m_ports.value(port); }, {}});
+        return comm;
     }
 
 private Q_SLOTS:
     void init() {
+        m_ports.clear();
         m_modem = std::make_unique<PtyMaster>();
         QVERIFY(!m_modem->slave().isEmpty());
         mapPort(4, m_modem->slave());
@@ -100,7 +102,7 @@ private Q_SLOTS:
     void cleanup() { m_modem.reset(); }
 
     void withoutAPortOpeningWaitsAndTextGoesOutAtTheRealOpen() {
-        MSComm comm;
+        MSComm comm = control();
         comm.setPortOpen(true);
         QVERIFY(comm.portOpen());
         comm.setOutput(QStringLiteral("ATH\r"));
@@ -115,7 +117,7 @@ private Q_SLOTS:
     }
 
     void receivedTextIsCountedTakenAndDiscarded() {
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(4);
         comm.setPortOpen(true);
         m_modem->send("\r\nOK\r\n");
@@ -130,7 +132,7 @@ private Q_SLOTS:
 
     // A flood while nothing takes the text stays within a bounded buffer.
     void floodWaitsInABoundedBuffer() {
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(4);
         comm.setPortOpen(true);
         const QByteArray noise(4096, 'x');
@@ -159,7 +161,7 @@ private Q_SLOTS:
         QFETCH(int, port);
         QFETCH(QString, settings);
         QFETCH(int, error);
-        MSComm comm;
+        MSComm comm = control();
         const int raised = errorOf([&] {
             comm.setCommPort(qint16(port));
             comm.setSettings(settings);
@@ -168,7 +170,7 @@ private Q_SLOTS:
     }
 
     void settingsApplyToAnOpenPort() {
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(4);
         comm.setPortOpen(true);
         // A pseudo-terminal keeps its parity and data bits; speed and stop bits it takes.
@@ -188,7 +190,7 @@ private Q_SLOTS:
         termios left = m_modem->lineSettings();
         left.c_cflag &= ~tcflag_t(HUPCL);
         m_modem->setLineSettings(left);
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(4);
         comm.setSettings(settings);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
@@ -203,7 +205,7 @@ private Q_SLOTS:
         QVERIFY(slave >= 0);
         const auto keepOpen = qScopeGuard([slave] { ::close(slave); });
         QCOMPARE(::tcflow(slave, TCOOFF), 0); // output stopped: nothing can be written
-        MSComm comm;
+        MSComm comm = control();
         comm.setPortOpen(true);
         comm.setOutput(QStringLiteral("ATH\r"));
         comm.setCommPort(4);
@@ -261,13 +263,14 @@ private Q_SLOTS:
     }
 
     void deviceMapAndItsDefault() {
-        QCOMPARE(targetsFor(4), QStringList{m_modem->slave()});
-        QCOMPARE(targetsFor(3), QStringList{QStringLiteral("/dev/ttyS2")});
+        QCOMPARE(targetsFor(4, QStringLiteral(" /dev/a\t/dev/b ")),
+                 (QStringList{QStringLiteral("/dev/a"), QStringLiteral("/dev/b")}));
+        QCOMPARE(targetsFor(3, QString()), QStringList{QStringLiteral("/dev/ttyS2")});
     }
 
     void missingDeviceIsUnavailable() {
         mapPort(7, QStringLiteral("/dev/cvdialer-no-such-port"));
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(7);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(DeviceUnavailable));
         QVERIFY(
@@ -277,7 +280,7 @@ private Q_SLOTS:
     void portHeldByAnotherProgramIsInUse() {
         QSerialPort holder(m_modem->slave());
         QVERIFY(holder.open(QIODevice::ReadWrite));
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(4);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(PortInUse));
         QVERIFY2(comm.openFailure().contains(QStringLiteral("en uso por tst_mscomm (PID %1)")
@@ -287,12 +290,8 @@ private Q_SLOTS:
 
     void selectingAnotherPortClosesTheOpenOne() {
         PtyMaster second;
-        mapPort(4, m_modem->slave());
-        QFile profile(m_home.path());
-        QVERIFY(profile.open(QIODevice::Append));
-        profile.write(QStringLiteral("COM5=%1\n").arg(second.slave()).toUtf8());
-        profile.close();
-        MSComm comm;
+        mapPort(5, second.slave());
+        MSComm comm = control();
         comm.setCommPort(4);
         comm.setPortOpen(true);
         comm.setCommPort(5);
@@ -303,7 +302,7 @@ private Q_SLOTS:
     }
 
     void hungUpLineIsLost() {
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(4);
         comm.setPortOpen(true);
         QVERIFY(!comm.lineLost());

@@ -6,7 +6,6 @@
 #include "networkaddress.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
-#include "support/profilehome.h"
 
 #include <memory>
 #include <QTcpServer>
@@ -60,10 +59,13 @@ QString refusedTarget() {
 class TestNetworkPorts : public QObject {
     Q_OBJECT
 
-    ProfileHome m_home;
+    QString m_pool; // what the profile would name for COM2
 
-    void mapPool(const QStringList& targets) {
-        QVERIFY(m_home.write("[PUERTOS]\nCOM2=" + targets.join(QLatin1Char(' ')).toUtf8() + '\n'));
+    void mapPool(const QStringList& targets) { m_pool = targets.join(QLatin1Char(' ')); }
+    MSComm control() {
+        MSComm comm;
+        comm.setPortProfile({[this](qint16) { return m_pool; }, {}});
+        return comm;
     }
 
 private Q_SLOTS:
@@ -110,7 +112,7 @@ private Q_SLOTS:
         TestServer silent(Manner::Silent);
         mapPool({refusedTarget(), busy.target("socket"), busy.target("rfc2217"),
                  QStringLiteral("rfc2217://modems"), silent.target("rfc2217")});
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(2);
         QElapsedTimer clock;
         clock.start();
@@ -137,7 +139,7 @@ private Q_SLOTS:
         TestServer raw(Manner::Raw);
         mapPool(
             {deadTarget(dead[0]), deadTarget(dead[1]), deadTarget(dead[2]), raw.target("socket")});
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(2);
         QElapsedTimer clock;
         clock.start();
@@ -149,7 +151,7 @@ private Q_SLOTS:
     void openIsGivenUpBetweenPasses() {
         DeadPort dead;
         mapPool({deadTarget(dead)});
-        MSComm comm;
+        MSComm comm = control();
         comm.setCommPort(2);
         QElapsedTimer clock;
         clock.start();
@@ -167,7 +169,7 @@ private Q_SLOTS:
         const QString byName =
             raw.target("socket").replace(QLatin1String("127.0.0.1"), QLatin1String("localhost"));
         mapPool({refusedTarget(), busy.target("socket"), byName});
-        MSComm comm;
+        MSComm comm = control();
         comm.setPortOpen(true);
         comm.setOutput(QStringLiteral("ATH\r"));
         comm.setCommPort(2);
