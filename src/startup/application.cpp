@@ -54,9 +54,9 @@ int freeDescriptors() {
     return int(limit.rlim_cur) - used;
 }
 
-// Before anything is opened: a signal cancels from the first moment, and a
-// process too short of descriptors to finish a dial says so and starts none.
-void prepareForDial() {
+// Before anything is opened: a process too short of descriptors to finish a
+// dial says so and starts none.
+void checkDescriptors() {
     const int left = freeDescriptors();
     if (left >= 0 && left < kDescriptorsForADial) {
         std::fprintf(stderr,
@@ -65,7 +65,6 @@ void prepareForDial() {
                      left, kDescriptorsForADial);
         std::exit(Platform::ExitUntrappedError);
     }
-    ModDialer::installCancelSignals();
 }
 
 } // namespace
@@ -83,13 +82,20 @@ bool installQtTranslation(QCoreApplication& app) {
 int run(int argc, char** argv) {
     Platform::setLaunchTime(Platform::Now());
     const QString request = requestText(argc, argv);
+    // The cancel signals are taken first thing (main.cpp); outside a dial they
+    // end the process as usual.
+    const bool dial = ModDialer::isDialRequest(request) && !Usage::informationFor(request);
+    if (dial)
+        ModDialer::installCancelSignals();
+    else
+        ModDialer::restoreDefaultSignals();
     if (const std::optional<QString> information = Usage::informationFor(request)) {
         std::fputs(information->toUtf8().constData(), stdout);
         return Platform::ExitDone;
     }
     Platform::setCommand(request);
-    if (ModDialer::isDialRequest(request))
-        prepareForDial();
+    if (dial)
+        checkDescriptors();
     int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
     PlatformStart::watch();
     QApplication app(qtArgc, argv);

@@ -155,7 +155,11 @@ private Q_SLOTS:
         startBank({{}, {}, {}, {}});
         profileFor({m_server->rfc2217(0), m_server->rfc2217(1), m_server->rfc2217(2),
                     m_server->rfc2217(3)});
+        int dialled = 0, confirmed = 0;
         for (int round = repeats("CVDIALER_ROUNDS", 2); round > 0; --round) {
+            std::vector<qsizetype> before;
+            for (const auto& modem : m_modems)
+                before.push_back(modem->received().size());
             std::vector<std::unique_ptr<Dialer>> runs;
             for (int i = 0; i < 8; ++i)
                 runs.push_back(dial(QStringLiteral("#55500%1#").arg(i)));
@@ -166,15 +170,21 @@ private Q_SLOTS:
                 run->signal(SIGTERM);
             for (int i = 0; i < 8; ++i) {
                 const int status = runs[i]->waitForExit();
-                const QByteArray dialled = "ATDT055500" + QByteArray::number(i) + ';';
-                for (const auto& modem : m_modems) {
-                    const QByteArray heard = modem->received();
-                    const qsizetype at = heard.lastIndexOf(dialled);
-                    if (at >= 0 && status != 3)
-                        QVERIFY2(status == 0 && heard.indexOf("ATH\r", at) > at, heard.constData());
+                const QByteArray number = "ATDT055500" + QByteArray::number(i) + ';';
+                for (std::size_t m = 0; m < m_modems.size(); ++m) {
+                    const QByteArray heard = m_modems[m]->received().mid(before[m]);
+                    const qsizetype at = heard.indexOf(number);
+                    if (at < 0)
+                        continue;
+                    ++dialled;
+                    const bool hungUp = heard.indexOf("ATH\r", at) > at;
+                    confirmed += status == 0 && hungUp;
+                    QVERIFY2(status == 3 || (status == 0 && hungUp), heard.constData());
                 }
             }
         }
+        qInfo("%d dials got a modem; %d ended 0 with their last ATH at the modem, the others 3",
+              dialled, confirmed);
     }
 
     // Dead device servers first in the pool: the dialling window is up within
