@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <pwd.h>
 #include <QDir>
@@ -20,11 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::unique_ptr<IniFile>& slot() {
-    static std::unique_ptr<IniFile> instance;
-    return instance;
-}
 
 constexpr int kLockTimeoutMs = 10000;
 constexpr int kMaxSymlinkHops = 40;
@@ -334,16 +328,6 @@ QString homeFolder() {
 }
 
 } // namespace
-
-IniFile& IniFile::instance() {
-    if (!slot())
-        slot().reset(new IniFile);
-    return *slot();
-}
-
-bool IniFile::exists() {
-    return bool(slot());
-}
 
 QString IniFile::pathOf(const QString& fileName) {
     if (QDir::isAbsolutePath(fileName))

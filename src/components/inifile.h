@@ -6,15 +6,14 @@
 // The file is parsed once per run and read again only when it may have changed.
 #pragma once
 
+#include "processwide.h"
 #include "profilecache.h"
 
 #include <QString>
 
 class IniFile {
 public:
-    // The process-wide instance, made on first use and kept to the end.
-    static IniFile& instance();
-    static bool exists();
+    static IniFile& instance() { return ProcessWide<IniFile>::instance(); }
 
     // The key's stored text, or defaultValue when the file, section or key is missing.
     QString ReadValue(const QString& fileName, const QString& section, const QString& key,
@@ -26,10 +25,9 @@ public:
     // Where a file name given to ReadValue/WriteValue lives.
     static QString pathOf(const QString& fileName);
 
-    IniFile(const IniFile&) = delete;
-    IniFile& operator=(const IniFile&) = delete;
-
 private:
+    Q_DISABLE_COPY(IniFile)
+    friend class ProcessWide<IniFile>;
     IniFile() = default;
 
     mutable ProfileCache m_cache;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "mscomm.h"
+#include "processwide.h"
 #include "txtfield.h"
 
 #include <array>
@@ -25,9 +26,9 @@ public:
     // needs MSComm1 and what Form_Load reads, and building the controls costs
     // fonts and the screen reader's bus before the number goes out.
     static FrmDIALER& hiddenInstance();
-    static bool exists();
+    static bool exists() { return ProcessWide<FrmDIALER>::exists(); }
     // For tests that need a fresh window; the program never unloads it.
-    static void discardInstance();
+    static void discardInstance() { ProcessWide<FrmDIALER>::discard(); }
 
     // The load step: reads the settings with the window's defaults into
     // DialerSettings, then shows them in the fields exactly as read (once they
@@ -62,6 +63,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    friend class ProcessWide<FrmDIALER>;
     FrmDIALER();
     void buildControls();
     void createControls();
