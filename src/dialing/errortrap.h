@@ -23,7 +23,6 @@ public:
     }
     bool failed() const { return m_record.has_value(); }
     const std::optional<RunTimeError>& record() const { return m_record; }
-    void clear() { m_record.reset(); }
 
 private:
     template <typename Step> bool run(Step&& step, bool note) {

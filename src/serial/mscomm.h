@@ -19,9 +19,7 @@ public:
     bool portOpen() const override { return m_portOpen; }
     void setOutput(const QString& text) override;
     void setCommPort(qint16 port) override;
-    qint16 commPort() const { return m_commPort; }
     void setSettings(const QString& settings) override;
-    QString settings() const { return m_settings.text; }
     void setInBufferCount(qint16 count) override;
     qint16 inBufferCount() const override;
     QString input() override;
