@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int kLockTimeoutMs = 10000;
 constexpr int kMaxSymlinkHops = 40;
 
 ErrorNumber numberFor(int error) {
@@ -158,9 +157,9 @@ void refuseFolderWithoutNewFiles(const QString& target) {
                            .arg(target, folder, whyNoNewFiles(error)));
 }
 
-void acquire(QLockFile& lock, const QString& target) {
+void acquire(QLockFile& lock, const QString& target, std::chrono::milliseconds timeout) {
     const QString lockPath = target + QStringLiteral(".lock");
-    if (lock.tryLock(kLockTimeoutMs))
+    if (lock.tryLock(timeout))
         return;
     if (lock.error() == QLockFile::UnknownError && isFull(QFileInfo(lockPath).absolutePath()))
         throw RunTimeError(DiskFull,
@@ -175,7 +174,7 @@ void acquire(QLockFile& lock, const QString& target) {
                            QStringLiteral("Otro programa mantiene el bloqueo %1 desde hace más "
                                           "de %2 s.")
                                .arg(lockPath)
-                               .arg(kLockTimeoutMs / 1000));
+                               .arg(double(timeout.count()) / 1000));
     default:
         throw RunTimeError(PathFileAccessError,
                            QStringLiteral("No se pudo crear el bloqueo %1.").arg(lockPath));
@@ -353,7 +352,7 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
     const QString target = writeTarget(pathOf(fileName));
     ensureFolder(QFileInfo(target).absolutePath());
     QLockFile lock(target + QStringLiteral(".lock"));
-    acquire(lock, target);
+    acquire(lock, target, m_lockTimeout);
     removeLeftovers(target);
     const std::optional<QByteArray> bytes = readBytes(target);
     const auto update =

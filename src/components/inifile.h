@@ -9,6 +9,7 @@
 #include "processwide.h"
 #include "profilecache.h"
 
+#include <chrono>
 #include <QString>
 
 class IniFile {
@@ -25,10 +26,15 @@ public:
     // Where a file name given to ReadValue/WriteValue lives.
     static QString pathOf(const QString& fileName);
 
+    // How long a write waits for another program's lock on the file before
+    // it gives up; tests shorten it.
+    void setLockTimeout(std::chrono::milliseconds timeout) { m_lockTimeout = timeout; }
+
 private:
     Q_DISABLE_COPY(IniFile)
     friend class ProcessWide<IniFile>;
     IniFile() = default;
 
     mutable ProfileCache m_cache;
+    std::chrono::milliseconds m_lockTimeout = std::chrono::seconds(10);
 };
