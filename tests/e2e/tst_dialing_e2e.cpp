@@ -278,19 +278,11 @@ private Q_SLOTS:
                                           << "0" << refused << "El número tiene un \";\"";
         QTest::newRow("; in ANTEPONER") << "#5551234#"
                                         << "0;&F" << refused << "ANTEPONER tiene un \";\"";
-        QTest::newRow("no closing #") << "#5551234"
-                                      << "0" << refused << "Falta el \"#\"";
-        QTest::newRow("blank number") << "#   #"
-                                      << "0" << refused << "No hay ningún número";
         QTest::newRow("DT...; of 41") << "#" + QString(37, QLatin1Char('5')) + "#"
                                       << "0" << refused << "suman 41 caracteres";
         QTest::newRow("DT...; of 40") << "#" + QString(36, QLatin1Char('5')) + "#"
                                       << "0"
                                       << "0" + QByteArray(36, '5') << "";
-        QTest::newRow("text after the closing #") << "#5551234# "
-                                                  << "0" << QByteArray("05551234#") << "";
-        QTest::newRow("pauses and tones") << "#9,,555*12#"
-                                          << "" << QByteArray("9,,555*12") << "";
     }
     void requestsAtTheModem() {
         QFETCH(QString, request);
