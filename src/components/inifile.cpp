@@ -363,8 +363,8 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
     replaceFile(target, update->bytes);
     m_cache.written(pathOf(fileName), update->bytes);
     if (update->converted)
-        Platform::Diagnostic(QStringLiteral("%1 estaba en Windows-1252 y se ha convertido a UTF-8 "
-                                            "(con BOM) para guardar %2 sin cambiar las demás "
-                                            "claves.")
-                                 .arg(target, key));
+        Platform::Note(QStringLiteral("%1 estaba en Windows-1252 y se ha convertido a UTF-8 "
+                                      "(con BOM) para guardar %2 sin cambiar las demás "
+                                      "claves.")
+                           .arg(target, key));
 }

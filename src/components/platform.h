@@ -109,8 +109,13 @@ void ShowProgress(const QString& text, std::optional<Deadline> deadline,
 void CloseProgress();
 void Interrupt();
 
-// One line "cvdialer: <text>" on stderr, for what only logs need to know.
-void Diagnostic(const QString& text);
+// stderr has two kinds of line, so a log reader or a script can tell whether
+// the operator saw it. What the operator is shown, a box's text (MsgBox and
+// Question echo it here) or why a port failed (its box's details), is one
+// line "cvdialer: <text>". Everything else is a note for the log only: one
+// line "cvdialer: aviso: <text>".
+void Echo(const QString& text);
+void Note(const QString& text);
 
 // The end of every error no routine traps: the error's number and description
 // in a critical box and on stderr, then exit status 2.

@@ -32,9 +32,9 @@ private:
         } catch (const RunTimeError& error) {
             m_record = error;
             if (note)
-                Platform::Diagnostic(QStringLiteral("paso omitido, error %1: %2")
-                                         .arg(error.number())
-                                         .arg(error.description()));
+                Platform::Note(QStringLiteral("paso omitido, error %1: %2")
+                                   .arg(error.number())
+                                   .arg(error.description()));
             return false;
         }
     }

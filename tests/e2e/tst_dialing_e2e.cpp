@@ -156,7 +156,9 @@ private Q_SLOTS:
         QVERIFY2(modem->log().contains(QStringLiteral("line: %1 baud, hupcl").arg(speed).toUtf8()),
                  modem->log().constData());
         const bool framingRefused = settings.contains(QLatin1Char('E'));
-        QCOMPARE(run->stderrText().count(QLatin1String("es un pseudo-terminal")),
+        QCOMPARE(run->stderrText().count(
+                     QStringLiteral("cvdialer: aviso: COM2 (%1) es un pseudo-terminal")
+                         .arg(modem->device())),
                  framingRefused ? 1 : 0);
     }
 
@@ -179,7 +181,7 @@ private Q_SLOTS:
         run->start({QStringLiteral("#5551234#")});
         QVERIFY2(run->waitForMessage(kDialled), qPrintable(run->stderrText()));
         QCOMPARE(run->dismissAndWait(), 0);
-        QCOMPARE(run->stderrText().count(QLatin1String("cvdialer: sin sonido de aviso")), 1);
+        QCOMPARE(run->stderrText().count(QLatin1String("cvdialer: aviso: sin sonido de aviso")), 1);
         QVERIFY2(!run->stderrText().contains(QLatin1String("ALSA lib")),
                  qPrintable(run->stderrText()));
     }
@@ -460,6 +462,8 @@ private Q_SLOTS:
         run->start({QStringLiteral("#5551234#")});
         if (resource == RLIMIT_NOFILE) {
             QCOMPARE(run->waitForExit(), 2);
+            QVERIFY(
+                run->stderrText().startsWith(QLatin1String("cvdialer: aviso: no se puede marcar")));
             QVERIFY(run->stderrText().contains(QLatin1String("(ulimit -n)")));
             QCOMPARE(modem->received(), QByteArray());
             return;

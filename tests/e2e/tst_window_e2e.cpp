@@ -104,7 +104,7 @@ private Q_SLOTS:
         QCOMPARE(run->waitForExit(), 2);
         const QStringList lines = run->stderrText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines.first().startsWith(QLatin1String("cvdialer: no hay pantalla")),
+        QVERIFY2(lines.first().startsWith(QLatin1String("cvdialer: aviso: no hay pantalla")),
                  qPrintable(lines.first()));
     }
 
