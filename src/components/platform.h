@@ -1,4 +1,11 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// src/components, the bottom layer: what every layer above may use, on Qt
+// Core alone, and it includes nothing of theirs. The profile file (inifile.h,
+// with its parser, cache and encodings), the field lookup and the helpers
+// (fieldfinder.h, utilities.h, text.h), the error record (runtimeerror.h), the
+// one way to make a process-wide instance (processwide.h), the watchdog
+// (watchdog.h), and, here, the platform hooks.
+//
 // The few things the dialer asks of the desktop: the command line, message
 // boxes, a beep, letting events run, a clock and ending the process. Each is a
 // replaceable function object, so every routine runs in a test without a
