@@ -3,26 +3,8 @@
 
 #include "runtimeerror.h"
 
-#include <memory>
 #include <QObject>
 #include <QVariant>
-
-namespace {
-std::unique_ptr<FieldFinder>& slot() {
-    static std::unique_ptr<FieldFinder> instance;
-    return instance;
-}
-} // namespace
-
-FieldFinder& FieldFinder::instance() {
-    if (!slot())
-        slot().reset(new FieldFinder);
-    return *slot();
-}
-
-bool FieldFinder::exists() {
-    return bool(slot());
-}
 
 qint16 FieldFinder::FindIndex(const QString& key, const QObjectList& fields) const {
     for (qsizetype i = 0; i < fields.size() && i <= 32767; ++i) {

@@ -3,13 +3,14 @@
 // window and the profile agree on which field holds which value.
 #pragma once
 
+#include "processwide.h"
+
 #include <QObjectList>
 #include <QString>
 
 class FieldFinder {
 public:
-    static FieldFinder& instance();
-    static bool exists();
+    static FieldFinder& instance() { return ProcessWide<FieldFinder>::instance(); }
 
     // The name of the constant property each field carries its key in.
     static constexpr const char* kKeyProperty = "key";
@@ -18,9 +19,8 @@ public:
     // Throws RunTimeError 5 when no member carries it.
     qint16 FindIndex(const QString& key, const QObjectList& fields) const;
 
-    FieldFinder(const FieldFinder&) = delete;
-    FieldFinder& operator=(const FieldFinder&) = delete;
-
 private:
+    Q_DISABLE_COPY(FieldFinder)
+    friend class ProcessWide<FieldFinder>;
     FieldFinder() = default;
 };

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <pwd.h>
 #include <QDir>
@@ -21,12 +20,6 @@
 
 namespace {
 
-std::unique_ptr<IniFile>& slot() {
-    static std::unique_ptr<IniFile> instance;
-    return instance;
-}
-
-constexpr int kLockTimeoutMs = 10000;
 constexpr int kMaxSymlinkHops = 40;
 
 ErrorNumber numberFor(int error) {
@@ -164,9 +157,9 @@ void refuseFolderWithoutNewFiles(const QString& target) {
                            .arg(target, folder, whyNoNewFiles(error)));
 }
 
-void acquire(QLockFile& lock, const QString& target) {
+void acquire(QLockFile& lock, const QString& target, std::chrono::milliseconds timeout) {
     const QString lockPath = target + QStringLiteral(".lock");
-    if (lock.tryLock(kLockTimeoutMs))
+    if (lock.tryLock(timeout))
         return;
     if (lock.error() == QLockFile::UnknownError && isFull(QFileInfo(lockPath).absolutePath()))
         throw RunTimeError(DiskFull,
@@ -181,7 +174,7 @@ void acquire(QLockFile& lock, const QString& target) {
                            QStringLiteral("Otro programa mantiene el bloqueo %1 desde hace más "
                                           "de %2 s.")
                                .arg(lockPath)
-                               .arg(kLockTimeoutMs / 1000));
+                               .arg(double(timeout.count()) / 1000));
     default:
         throw RunTimeError(PathFileAccessError,
                            QStringLiteral("No se pudo crear el bloqueo %1.").arg(lockPath));
@@ -335,16 +328,6 @@ QString homeFolder() {
 
 } // namespace
 
-IniFile& IniFile::instance() {
-    if (!slot())
-        slot().reset(new IniFile);
-    return *slot();
-}
-
-bool IniFile::exists() {
-    return bool(slot());
-}
-
 QString IniFile::pathOf(const QString& fileName) {
     if (QDir::isAbsolutePath(fileName))
         return fileName;
@@ -369,7 +352,7 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
     const QString target = writeTarget(pathOf(fileName));
     ensureFolder(QFileInfo(target).absolutePath());
     QLockFile lock(target + QStringLiteral(".lock"));
-    acquire(lock, target);
+    acquire(lock, target, m_lockTimeout);
     removeLeftovers(target);
     const std::optional<QByteArray> bytes = readBytes(target);
     const auto update =
@@ -380,8 +363,8 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
     replaceFile(target, update->bytes);
     m_cache.written(pathOf(fileName), update->bytes);
     if (update->converted)
-        Platform::Diagnostic(QStringLiteral("%1 estaba en Windows-1252 y se ha convertido a UTF-8 "
-                                            "(con BOM) para guardar %2 sin cambiar las demás "
-                                            "claves.")
-                                 .arg(target, key));
+        Platform::Note(QStringLiteral("%1 estaba en Windows-1252 y se ha convertido a UTF-8 "
+                                      "(con BOM) para guardar %2 sin cambiar las demás "
+                                      "claves.")
+                           .arg(target, key));
 }

@@ -6,15 +6,15 @@
 // The file is parsed once per run and read again only when it may have changed.
 #pragma once
 
+#include "processwide.h"
 #include "profilecache.h"
 
+#include <chrono>
 #include <QString>
 
 class IniFile {
 public:
-    // The process-wide instance, made on first use and kept to the end.
-    static IniFile& instance();
-    static bool exists();
+    static IniFile& instance() { return ProcessWide<IniFile>::instance(); }
 
     // The key's stored text, or defaultValue when the file, section or key is missing.
     QString ReadValue(const QString& fileName, const QString& section, const QString& key,
@@ -26,11 +26,15 @@ public:
     // Where a file name given to ReadValue/WriteValue lives.
     static QString pathOf(const QString& fileName);
 
-    IniFile(const IniFile&) = delete;
-    IniFile& operator=(const IniFile&) = delete;
+    // How long a write waits for another program's lock on the file before
+    // it gives up; tests shorten it.
+    void setLockTimeout(std::chrono::milliseconds timeout) { m_lockTimeout = timeout; }
 
 private:
+    Q_DISABLE_COPY(IniFile)
+    friend class ProcessWide<IniFile>;
     IniFile() = default;
 
     mutable ProfileCache m_cache;
+    std::chrono::milliseconds m_lockTimeout = std::chrono::seconds(10);
 };

@@ -92,18 +92,22 @@ QString Command() {
     return requestText();
 }
 
-void Diagnostic(const QString& text) {
+void Echo(const QString& text) {
     std::fprintf(stderr, "cvdialer: %s\n", oneLine(text).toUtf8().constData());
     std::fflush(stderr);
 }
 
+void Note(const QString& text) {
+    Echo(QStringLiteral("aviso: ") + text);
+}
+
 int MsgBox(const QString& prompt, int style, const QString& title, const QString& details) {
-    Diagnostic(prompt);
+    Echo(prompt);
     return hooks().msgBox(prompt, style, title.isEmpty() ? kApplicationTitle : title, details);
 }
 
 bool Question(const QString& prompt, const QString& acceptText) {
-    Diagnostic(prompt);
+    Echo(prompt);
     return hooks().question(prompt, acceptText);
 }
 

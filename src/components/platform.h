@@ -1,4 +1,11 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// src/components, the bottom layer: what every layer above may use, on Qt
+// Core alone, and it includes nothing of theirs. The profile file (inifile.h,
+// with its parser, cache and encodings), the field lookup and the helpers
+// (fieldfinder.h, utilities.h, text.h), the error record (runtimeerror.h), the
+// one way to make a process-wide instance (processwide.h), the watchdog
+// (watchdog.h), and, here, the platform hooks.
+//
 // The few things the dialer asks of the desktop: the command line, message
 // boxes, a beep, letting events run, a clock and ending the process. Each is a
 // replaceable function object, so every routine runs in a test without a
@@ -109,8 +116,13 @@ void ShowProgress(const QString& text, std::optional<Deadline> deadline,
 void CloseProgress();
 void Interrupt();
 
-// One line "cvdialer: <text>" on stderr, for what only logs need to know.
-void Diagnostic(const QString& text);
+// stderr has two kinds of line, so a log reader or a script can tell whether
+// the operator saw it. What the operator is shown, a box's text (MsgBox and
+// Question echo it here) or why a port failed (its box's details), is one
+// line "cvdialer: <text>". Everything else is a note for the log only: one
+// line "cvdialer: aviso: <text>".
+void Echo(const QString& text);
+void Note(const QString& text);
 
 // The end of every error no routine traps: the error's number and description
 // in a critical box and on stderr, then exit status 2.

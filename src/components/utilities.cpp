@@ -4,25 +4,6 @@
 #include "platform.h"
 #include "runtimeerror.h"
 
-#include <memory>
-
-namespace {
-std::unique_ptr<Utilities>& slot() {
-    static std::unique_ptr<Utilities> instance;
-    return instance;
-}
-} // namespace
-
-Utilities& Utilities::instance() {
-    if (!slot())
-        slot().reset(new Utilities);
-    return *slot();
-}
-
-bool Utilities::exists() {
-    return bool(slot());
-}
-
 QString Utilities::Token(const QString& text, const QString& delimiters) const {
     qsizetype start = 0;
     while (start < text.size() && delimiters.contains(text.at(start)))

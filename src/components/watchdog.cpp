@@ -29,11 +29,11 @@ void write(const char* text) {
 
 extern "C" void onDeadline(int) {
     if (endBy != 0 && nowSeconds() >= endBy)
-        write("cvdialer: el programa no terminó a tiempo tras la señal; se cierra el puerto "
-              "sin colgar por comando\n");
+        write("cvdialer: aviso: el programa no terminó a tiempo tras la señal; se cierra el "
+              "puerto sin colgar por comando\n");
     else
-        write("cvdialer: una ventana no llegó a mostrarse (faltan recursos del sistema); se "
-              "cierra el puerto sin colgar por comando\n");
+        write("cvdialer: aviso: una ventana no llegó a mostrarse (faltan recursos del sistema); "
+              "se cierra el puerto sin colgar por comando\n");
     ::_exit(exitStatus);
 }
 

@@ -32,7 +32,7 @@ void reportPortUnavailable(ErrorTrap& trap) {
     });
     // One line for each target of a pool that could not be had.
     for (const QString& line : why.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        Platform::Diagnostic(line);
+        Platform::Echo(line);
 }
 
 // Stops a dial that timed out before telling the operator, so the line is
@@ -88,14 +88,14 @@ int dialAndWait(const QString& dialCommand, DiallingWindow& window, ErrorTrap& t
 // status must know. Its "OK" also tells that a device server passed it on.
 int hangUp(int status, ErrorTrap& trap) {
     if (!trap([] { MSComm1().setOutput(kHangUpCommand); })) {
-        Platform::Diagnostic(QStringLiteral("no se pudo colgar el módem: %1 (error %2)")
-                                 .arg(trap.record()->description())
-                                 .arg(trap.record()->number()));
+        Platform::Note(QStringLiteral("no se pudo colgar el módem: %1 (error %2)")
+                           .arg(trap.record()->description())
+                           .arg(trap.record()->number()));
         return Platform::ExitPortUnavailable;
     }
     if (confirmHangUp(kHangUpCommand, trap) == WaitEnd::Answered)
         return status;
-    Platform::Diagnostic(
+    Platform::Note(
         QStringLiteral("el módem no confirmó que colgó: ningún \"OK\" a \"ATH\" en 1 s"));
     return Platform::ExitPortUnavailable;
 }

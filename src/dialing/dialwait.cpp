@@ -131,7 +131,7 @@ std::optional<std::chrono::seconds> dialTimeLimit() {
     bool ok = false;
     const uint seconds = text.toUInt(&ok);
     if (!text.isEmpty() && !ok)
-        Platform::Diagnostic(
+        Platform::Note(
             QStringLiteral("[MODEM] ESPERA=%1 no es un número de segundos; se esperan %2.")
                 .arg(text)
                 .arg(kDefaultTimeLimit.count()));

@@ -23,7 +23,6 @@ public:
     }
     bool failed() const { return m_record.has_value(); }
     const std::optional<RunTimeError>& record() const { return m_record; }
-    void clear() { m_record.reset(); }
 
 private:
     template <typename Step> bool run(Step&& step, bool note) {
@@ -33,9 +32,9 @@ private:
         } catch (const RunTimeError& error) {
             m_record = error;
             if (note)
-                Platform::Diagnostic(QStringLiteral("paso omitido, error %1: %2")
-                                         .arg(error.number())
-                                         .arg(error.description()));
+                Platform::Note(QStringLiteral("paso omitido, error %1: %2")
+                                   .arg(error.number())
+                                   .arg(error.description()));
             return false;
         }
     }

@@ -119,9 +119,9 @@ bool LocalDevice::applyFraming(const LineSettings& settings) {
         return false;
     m_port.clearError();
     if (!std::exchange(m_framingNoted, true))
-        Platform::Diagnostic(QStringLiteral("%1 es un pseudo-terminal: no admite la paridad ni "
-                                            "los bits de datos de \"%2\"; se marca igualmente.")
-                                 .arg(m_label, settings.text));
+        Platform::Note(QStringLiteral("%1 es un pseudo-terminal: no admite la paridad ni "
+                                      "los bits de datos de \"%2\"; se marca igualmente.")
+                           .arg(m_label, settings.text));
     return true;
 }
 

@@ -1,4 +1,12 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// src/serial: the serial-line control (here) and the ways it reaches a
+// modem, one file each: a local device (localdevice.h, QSerialPort, lock files
+// in seriallock.h), RFC 2217 (rfc2217port.h, its Telnet codec pure in
+// rfc2217codec.h) and raw TCP (rawtcpport.h) on a plain socket (tcpline.h),
+// and a pool of them (poolopen.h, porttargets.h); the line settings and port
+// number texts (linesettings.h, portnumber.h). Qt Core and SerialPort;
+// includes only from components/.
+//
 // MSComm: the serial-line control. Until a port is selected it holds none:
 // opening then opens nothing and what is sent waits, in order, for the real
 // open. COM<n> reaches its modem through the first of its targets that can be
@@ -20,9 +28,7 @@ public:
     bool portOpen() const override { return m_portOpen; }
     void setOutput(const QString& text) override;
     void setCommPort(qint16 port) override;
-    qint16 commPort() const { return m_commPort; }
     void setSettings(const QString& settings) override;
-    QString settings() const { return m_settings.text; }
     void setInBufferCount(qint16 count) override;
     qint16 inBufferCount() const override;
     QString input() override;

@@ -64,9 +64,9 @@ bool Rfc2217Port::settledWithoutSettings() {
     m_line.startBusySettle();
     if (!m_line.settled())
         return false;
-    Platform::Diagnostic(QStringLiteral("%1 no admite RFC 2217: la línea queda con la "
-                                        "configuración del servidor, no \"%2\".")
-                             .arg(m_label, m_settings.text));
+    Platform::Note(QStringLiteral("%1 no admite RFC 2217: la línea queda con la "
+                                  "configuración del servidor, no \"%2\".")
+                       .arg(m_label, m_settings.text));
     return true;
 }
 

@@ -10,18 +10,12 @@
 #include "text.h"
 #include "utilities.h"
 
-#include <memory>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <utility>
 
 namespace {
-
-std::unique_ptr<FrmDIALER>& slot() {
-    static std::unique_ptr<FrmDIALER> window;
-    return window;
-}
 
 const std::array<QString, 3> kKeys = {ModDialer::kKeyAnteponer, ModDialer::kKeyComm,
                                       ModDialer::kKeySettings};
@@ -67,19 +61,7 @@ FrmDIALER& FrmDIALER::instance() {
 }
 
 FrmDIALER& FrmDIALER::hiddenInstance() {
-    if (!slot()) {
-        slot().reset(new FrmDIALER);
-        slot()->Form_Load();
-    }
-    return *slot();
-}
-
-bool FrmDIALER::exists() {
-    return bool(slot());
-}
-
-void FrmDIALER::discardInstance() {
-    slot().reset();
+    return ProcessWide<FrmDIALER>::instance([](FrmDIALER& window) { window.Form_Load(); });
 }
 
 FrmDIALER::FrmDIALER()

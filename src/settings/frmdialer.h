@@ -1,4 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// src/settings, two libraries: the settings store (dialersettings.h, Qt Core),
+// which the dial reads, and the settings window (here, with txtfield.h and the
+// check of what it saves, fieldcheck.h, on Qt Widgets). The window includes
+// from serial/ and components/, the store from components/ only.
+//
 // FrmDIALER: the settings window. One instance per process, created and loaded
 // by the first reference; it also carries the serial-line control MSComm1, so a
 // dial run loads it without ever showing it, and so without building its
@@ -6,6 +11,7 @@
 #pragma once
 
 #include "mscomm.h"
+#include "processwide.h"
 #include "txtfield.h"
 
 #include <array>
@@ -25,9 +31,9 @@ public:
     // needs MSComm1 and what Form_Load reads, and building the controls costs
     // fonts and the screen reader's bus before the number goes out.
     static FrmDIALER& hiddenInstance();
-    static bool exists();
+    static bool exists() { return ProcessWide<FrmDIALER>::exists(); }
     // For tests that need a fresh window; the program never unloads it.
-    static void discardInstance();
+    static void discardInstance() { ProcessWide<FrmDIALER>::discard(); }
 
     // The load step: reads the settings with the window's defaults into
     // DialerSettings, then shows them in the fields exactly as read (once they
@@ -62,6 +68,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    friend class ProcessWide<FrmDIALER>;
     FrmDIALER();
     void buildControls();
     void createControls();

@@ -59,10 +59,11 @@ int freeDescriptors() {
 void checkDescriptors() {
     const int left = freeDescriptors();
     if (left >= 0 && left < kDescriptorsForADial) {
-        std::fprintf(stderr,
-                     "cvdialer: no se puede marcar: quedan %d descriptores de archivo libres y un "
-                     "marcado necesita %d (ulimit -n)\n",
-                     left, kDescriptorsForADial);
+        std::fprintf(
+            stderr,
+            "cvdialer: aviso: no se puede marcar: quedan %d descriptores de archivo libres y un "
+            "marcado necesita %d (ulimit -n)\n",
+            left, kDescriptorsForADial);
         std::exit(Platform::ExitUntrappedError);
     }
 }
@@ -102,8 +103,8 @@ int run(int argc, char** argv) {
     PlatformStart::started();
     QApplication::setApplicationName(QStringLiteral("cvdialer"));
     if (!installQtTranslation(app))
-        Platform::Diagnostic(QStringLiteral("no se pudo cargar la traducción de Qt al español "
-                                            "(qtbase_es); sus textos propios saldrán en inglés"));
+        Platform::Note(QStringLiteral("no se pudo cargar la traducción de Qt al español "
+                                      "(qtbase_es); sus textos propios saldrán en inglés"));
     QtPlatform::install();
     ModDialer::serialLineProvider() = []() -> SerialLine& {
         return FrmDIALER::hiddenInstance().MSComm1;

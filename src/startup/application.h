@@ -1,4 +1,10 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// src/startup, the top layer: the program itself (here: run(), which main.cpp
+// calls), start-up's choice between the window and a dial (startup.h,
+// request.h), --help and --version (usage.h), Qt's start without a display
+// (platformstart.h), and the Qt side of the platform hooks (qtplatform.h):
+// message boxes, the dialling window (dialprogress.h) and the dialled cue
+// (dialledcue.h, alsaoutput.h). Qt Widgets; may include from every folder below.
 #pragma once
 
 class QCoreApplication;

@@ -131,7 +131,7 @@ void ring(const Player& play, const Bell& fallback) {
     const QString why = play();
     if (why.isEmpty())
         return;
-    Platform::Diagnostic(QStringLiteral("sin sonido de aviso (%1); %2").arg(why, fallback()));
+    Platform::Note(QStringLiteral("sin sonido de aviso (%1); %2").arg(why, fallback()));
 }
 
 } // namespace DialledCue

@@ -56,7 +56,7 @@ void writeOut(const std::vector<HeldMessage>& messages) {
     QString plugin;
     for (auto message = held().cbegin(); plugin.isEmpty() && message != held().cend(); ++message)
         plugin = pluginNamed(message->text);
-    Platform::Diagnostic(
+    Platform::Note(
         QStringLiteral("no hay pantalla donde mostrar nada: Qt no pudo abrir su plataforma "
                        "gráfica%1 (DISPLAY o WAYLAND_DISPLAY sin servidor, o falta qt6-wayland "
                        "en una sesión Wayland); no se ha marcado nada.")

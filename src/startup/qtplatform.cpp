@@ -19,8 +19,6 @@
 namespace QtPlatform {
 namespace {
 
-using Platform::MsgBoxResult;
-
 QMessageBox::Icon iconFor(int style) {
     switch (style & 0x70) { // the icon's bits of a style
     case Platform::vbCritical:
@@ -69,8 +67,6 @@ void runModal(QMessageBox& box) {
     openBox() = outer;
 }
 
-} // namespace
-
 int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details) {
     Watchdog::stallGuard(kWindowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
@@ -112,6 +108,8 @@ bool askQuestion(const QString& prompt, const QString& acceptText) {
     runModal(box);
     return box.clickedButton() == accept;
 }
+
+} // namespace
 
 void install() {
     Watchdog::install();

@@ -4,13 +4,8 @@
 // window and an immediate end.
 #pragma once
 
-#include <QString>
-
 namespace QtPlatform {
 
 void install();
-
-// The box a hook shows, built but not run, so tests can look at it.
-int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details);
 
 } // namespace QtPlatform

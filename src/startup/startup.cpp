@@ -33,8 +33,8 @@ QString requestedNumber(const QString& request) {
                                       QStringLiteral("INTERNACIONAL"), kDefaultInternationalCode));
     if (isInternationalCode(code))
         return telNumber(request, code);
-    Platform::Diagnostic(QStringLiteral("[MODEM] INTERNACIONAL=%1 no son solo cifras; se usa %2.")
-                             .arg(code, kDefaultInternationalCode));
+    Platform::Note(QStringLiteral("[MODEM] INTERNACIONAL=%1 no son solo cifras; se usa %2.")
+                       .arg(code, kDefaultInternationalCode));
     return telNumber(request, kDefaultInternationalCode);
 }
 

@@ -2,6 +2,7 @@
 // The profile file against real files: the Windows read rules, writes that keep
 // every other byte, encodings, and failures that leave the old file whole.
 #include "inifile.h"
+#include "processwide.h"
 #include "profilefile.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
@@ -87,6 +88,7 @@ class TestIniFile : public QObject {
 
 private Q_SLOTS:
     void init() { m_home = std::make_unique<ProfileHome>(QStringLiteral("home/config")); }
+    void cleanup() { ProcessWide<IniFile>::discard(); }
 
     void pathFollowsXdgConfigHome() {
         QCOMPARE(IniFile::pathOf(kName), path());
@@ -437,6 +439,7 @@ private Q_SLOTS:
     // Root ignores permissions, so the failure comes from what stands in the way.
     void failedWriteLeavesTheOldFileWhole() {
         put("[P]\nK=1\n");
+        IniFile::instance().setLockTimeout(std::chrono::milliseconds(100));
         if (::geteuid() == 0)
             QVERIFY(QDir().mkpath(path() + QStringLiteral(".lock")));
         else

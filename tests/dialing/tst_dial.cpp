@@ -198,10 +198,11 @@ private Q_SLOTS:
         QCOMPARE(dial(QStringLiteral("1")), status);
         QVERIFY2(inOrder(m_fake->actions(), then), qPrintable(m_fake->actions().join(" / ")));
         // Passed over, not hidden: the log says which error was skipped.
-        const QRegularExpression line(QStringLiteral("cvdialer: paso omitido, error %1: .*fallo de "
-                                                     "prueba en %2\n")
-                                          .arg(int(DeviceIoError))
-                                          .arg(failOn.section(QLatin1Char('#'), 0, 0)));
+        const QRegularExpression line(
+            QStringLiteral("cvdialer: aviso: paso omitido, error %1: .*fallo de "
+                           "prueba en %2\n")
+                .arg(int(DeviceIoError))
+                .arg(failOn.section(QLatin1Char('#'), 0, 0)));
         const QString logged = log.text();
         QVERIFY2(line.match(logged).hasMatch(), qPrintable(logged));
     }
@@ -316,7 +317,8 @@ private Q_SLOTS:
         StderrCapture log;
         QCOMPARE(dial(QStringLiteral("1")), int(Platform::ExitPortUnavailable));
         QVERIFY(inOrder(m_fake->actions(), {msgbox(kPrompt), "out ATH\\r", "close", "end 3"}));
-        QVERIFY(log.text().contains(QStringLiteral("el módem no confirmó que colgó")));
+        QVERIFY(
+            log.text().contains(QStringLiteral("cvdialer: aviso: el módem no confirmó que colgó")));
     }
 
     void lostLineIsReported() {

@@ -172,10 +172,15 @@ private Q_SLOTS:
     void settingsApplyToAnOpenPort() {
         MSComm comm = control();
         comm.setCommPort(4);
+        comm.setSettings(QStringLiteral("9600,N,8,1"));
         comm.setPortOpen(true);
+        const termios opened = m_modem->lineSettings();
+        QCOMPARE(::cfgetospeed(&opened), speed_t(B9600));
         // A pseudo-terminal keeps its parity and data bits; speed and stop bits it takes.
         comm.setSettings(QStringLiteral("2400,N,8,2"));
-        QCOMPARE(comm.settings(), QStringLiteral("2400,N,8,2"));
+        const termios changed = m_modem->lineSettings();
+        QCOMPARE(::cfgetospeed(&changed), speed_t(B2400));
+        QVERIFY(changed.c_cflag & CSTOPB);
     }
 
     // A pseudo-terminal cannot hold parity or data bits: no reason not to dial.

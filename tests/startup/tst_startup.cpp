@@ -4,6 +4,7 @@
 #include "fieldfinder.h"
 #include "frmdialer.h"
 #include "inifile.h"
+#include "processwide.h"
 #include "startup.h"
 #include "support/errorof.h"
 #include "support/fakeplatform.h"
@@ -41,13 +42,17 @@ private Q_SLOTS:
             return QStringList{"\r\nOK\r\n"};
         };
         ModDialer::DialerSettings = {};
+        // Each test starts as a fresh process would, whatever ran before it.
+        ProcessWide<IniFile>::discard();
+        ProcessWide<Utilities>::discard();
+        ProcessWide<FieldFinder>::discard();
+        FrmDIALER::discardInstance();
     }
     void cleanup() {
         FrmDIALER::discardInstance();
         m_fake.reset();
     }
 
-    // First: no other test may have made a component before this one looks.
     void blankRequestIsRejectedBeforeAnythingElse_data() {
         QTest::addColumn<QString>("request");
         QTest::newRow("empty") << "";
@@ -60,9 +65,9 @@ private Q_SLOTS:
         QCOMPARE(
             m_fake->actions(),
             (QStringList{"msgbox Error de Linea de Comandos|16|Aviso al Operador!!!", "end 1"}));
-        QVERIFY(!Utilities::exists());
-        QVERIFY(!IniFile::exists());
-        QVERIFY(!FieldFinder::exists());
+        QVERIFY(!ProcessWide<Utilities>::exists());
+        QVERIFY(!ProcessWide<IniFile>::exists());
+        QVERIFY(!ProcessWide<FieldFinder>::exists());
         QVERIFY(!FrmDIALER::exists());
         QCOMPARE(ModDialer::DialerSettings.Comm, QString());
     }
