@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // src/components, the bottom layer: what every layer above may use, on Qt
 // Core alone, and it includes nothing of theirs. The profile file (inifile.h,
-// with its parser, cache and encodings), the field lookup and the helpers
+// with its parser, cache and encodings) and every key the dialer reads from it
+// (profileschema.h), the field lookup and the helpers
 // (fieldfinder.h, utilities.h, text.h), the error record (runtimeerror.h), the
 // one way to make a process-wide instance (processwide.h), the watchdog
 // (watchdog.h), and, here, the platform hooks.

@@ -7,6 +7,7 @@
 #include "dialwait.h"
 #include "platform.h"
 #include "portnumber.h"
+#include "profileschema.h"
 #include "watchdog.h"
 
 #include <QStringList>
@@ -76,7 +77,7 @@ int dialAndWait(const QString& dialCommand, DiallingWindow& window, ErrorTrap& t
         return Platform::ExitCancelled;
     trap([] { MSComm1().setInBufferCount(0); });
     trap([&] { MSComm1().setOutput(dialCommand); });
-    std::optional<std::chrono::seconds> limit = kDefaultTimeLimit;
+    std::optional<std::chrono::seconds> limit = Profile::kDefaultTimeLimit;
     trap([&] { limit = dialTimeLimit(); });
     window.startTimeLimit(limit);
     const WaitEnd end = waitForAnswer(dialCommand, window, trap);

@@ -4,9 +4,8 @@
 #include "answer.h"
 #include "commcontrol.h"
 #include "dial.h"
-#include "inifile.h"
 #include "platform.h"
-#include "profilefile.h"
+#include "profileschema.h"
 #include "text.h"
 
 #include <QScopeGuard>
@@ -126,17 +125,16 @@ void DiallingWindow::close() {
 }
 
 std::optional<std::chrono::seconds> dialTimeLimit() {
-    const QString text = trimSpaces(IniFile::instance().ReadValue(
-        kProfileFile, QStringLiteral("MODEM"), QStringLiteral("ESPERA"), QString()));
+    const QString text = trimSpaces(Profile::read(Profile::kTimeLimit));
     bool ok = false;
     const uint seconds = text.toUInt(&ok);
     if (!text.isEmpty() && !ok)
         Platform::Note(
             QStringLiteral("[MODEM] ESPERA=%1 no es un número de segundos; se esperan %2.")
                 .arg(text)
-                .arg(kDefaultTimeLimit.count()));
+                .arg(Profile::kDefaultTimeLimit.count()));
     if (!ok)
-        return kDefaultTimeLimit;
+        return Profile::kDefaultTimeLimit;
     if (seconds == 0)
         return std::nullopt;
     return std::chrono::seconds(seconds);

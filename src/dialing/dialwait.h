@@ -17,9 +17,7 @@ struct WaitEnd {
     QString failureLine; // the modem's failure result code, for Failed
 };
 
-inline constexpr std::chrono::seconds kDefaultTimeLimit{60};
-
-// [MODEM] ESPERA in seconds, default kDefaultTimeLimit; none for 0.
+// [MODEM] ESPERA in seconds, by default Profile::kDefaultTimeLimit; none for 0.
 std::optional<std::chrono::seconds> dialTimeLimit();
 
 // The dialling window: shown once the dial has lasted about half a second

@@ -17,21 +17,18 @@ namespace {
 // the earlier fields with their new values.
 void readInto(const QString& anteponerDefault, const QString& commDefault,
               const QString& settingsDefault) {
-    const IniFile& ini = IniFile::instance();
-    DialerSettings.Anteponer =
-        ini.ReadValue(kProfileFile, kSection, kKeyAnteponer, anteponerDefault);
-    DialerSettings.Comm = ini.ReadValue(kProfileFile, kSection, kKeyComm, commDefault);
-    DialerSettings.Settings = ini.ReadValue(kProfileFile, kSection, kKeySettings, settingsDefault);
+    DialerSettings.Anteponer = Profile::read(Profile::kPrefix, anteponerDefault);
+    DialerSettings.Comm = Profile::read(Profile::kPort, commDefault);
+    DialerSettings.Settings = Profile::read(Profile::kLineSettings, settingsDefault);
 }
 
 // A file the profile names under [RED]; a relative path is taken from the
 // profile's own folder, as an administrator copying both together expects.
-QString profileFile(const QString& key) {
-    const QString named = trimBlanks(
-        IniFile::instance().ReadValue(kProfileFile, QStringLiteral("RED"), key, QString()));
+QString profileFile(const Profile::Key& key) {
+    const QString named = trimBlanks(Profile::read(key));
     if (named.isEmpty())
         return named;
-    return QFileInfo(IniFile::pathOf(kProfileFile)).dir().absoluteFilePath(named);
+    return QFileInfo(IniFile::pathOf(Profile::kFile)).dir().absoluteFilePath(named);
 }
 
 } // namespace
@@ -41,18 +38,15 @@ void readStartUpSettings() {
 }
 
 void readWindowSettings() {
-    readInto(QString(), QStringLiteral("2"), QStringLiteral("9600,N,8,1"));
+    readInto(QString(), Profile::kWindowPort, Profile::kWindowLineSettings);
 }
 
 PortProfile portProfile() {
-    return {[](qint16 port) {
-                return IniFile::instance().ReadValue(kProfileFile, QStringLiteral("PUERTOS"),
-                                                     QStringLiteral("COM%1").arg(port), QString());
-            },
+    return {[](qint16 port) { return Profile::read(Profile::portTargets(port)); },
             [] {
-                return TlsFiles{profileFile(QStringLiteral("CA")),
-                                profileFile(QStringLiteral("CERTIFICADO")),
-                                profileFile(QStringLiteral("CLAVE"))};
+                return TlsFiles{profileFile(Profile::kAuthority),
+                                profileFile(Profile::kCertificate),
+                                profileFile(Profile::kPrivateKey)};
             }};
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "porttargets.h"
-#include "profilefile.h"
+#include "profileschema.h"
 
 #include <QString>
 
@@ -17,11 +17,6 @@ struct DialerSettingsRecord {
 };
 
 extern DialerSettingsRecord DialerSettings;
-
-inline const QString kSection = QStringLiteral("PARAMETROS");
-inline const QString kKeyAnteponer = QStringLiteral("ANTEPONER");
-inline const QString kKeyComm = QStringLiteral("COMM");
-inline const QString kKeySettings = QStringLiteral("SETTINGS");
 
 // Start-up's read: every key with an empty default.
 void readStartUpSettings();

@@ -4,6 +4,7 @@
 #include "dialersettings.h"
 #include "linesettings.h"
 #include "portnumber.h"
+#include "profileschema.h"
 #include "runtimeerror.h"
 
 namespace ModDialer {
@@ -36,18 +37,18 @@ bool isDialablePrefix(const QString& prefix) {
 std::optional<QString> whyUnusable(const QString& key, const QString& value) {
     if (value.isEmpty())
         return std::nullopt;
-    if (key == kKeyAnteponer && !isDialablePrefix(value))
+    if (key == Profile::kPrefix.name && !isDialablePrefix(value))
         return refusal(QStringLiteral("Anteponer"), value,
                        QStringLiteral("Escriba solo lo que se marca delante del número, en "
                                       "caracteres ASCII visibles y sin \";\" (tras \";\" el "
                                       "módem tomaría el resto como órdenes), por ejemplo 0."));
-    if (key == kKeyComm && !isDialablePort(value))
+    if (key == Profile::kPort.name && !isDialablePort(value))
         return refusal(QStringLiteral("COMM"), value,
                        QStringLiteral("Escriba el número del puerto, del %1 al %2, por ejemplo 2 "
                                       "para COM2.")
                            .arg(kFirstCommPort)
                            .arg(kLastCommPort));
-    if (key == kKeySettings && !parseLineSettings(value))
+    if (key == Profile::kLineSettings.name && !parseLineSettings(value))
         return refusal(QStringLiteral("Settings"), value,
                        QStringLiteral("Escriba velocidad, paridad, bits de datos y bits de "
                                       "parada separados por comas, por ejemplo 9600,N,8,1 "

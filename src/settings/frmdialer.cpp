@@ -4,8 +4,8 @@
 #include "dialersettings.h"
 #include "fieldcheck.h"
 #include "fieldfinder.h"
-#include "inifile.h"
 #include "platform.h"
+#include "profileschema.h"
 #include "runtimeerror.h"
 #include "text.h"
 #include "utilities.h"
@@ -17,8 +17,9 @@
 
 namespace {
 
-const std::array<QString, 3> kKeys = {ModDialer::kKeyAnteponer, ModDialer::kKeyComm,
-                                      ModDialer::kKeySettings};
+// The keys the fields carry, as FieldFinder finds them.
+const std::array<QString, 3> kKeys = {Profile::kPrefix.name, Profile::kPort.name,
+                                      Profile::kLineSettings.name};
 const std::array<QString, 3> kCaptions = {QStringLiteral("Anteponer"), QStringLiteral("COMM"),
                                           QStringLiteral("Settings")};
 // What each field holds and its form, for the tooltip and screen readers.
@@ -163,7 +164,7 @@ void FrmDIALER::showFieldTexts() {
 void FrmDIALER::saveField(const QString& key) {
     const qint16 index = FieldFinder::instance().FindIndex(key, txtfields.members());
     const QString value = trimSpaces(txtfields(index).text());
-    IniFile::instance().WriteValue(ModDialer::kProfileFile, ModDialer::kSection, key, value);
+    Profile::write({Profile::kParameters, key}, value);
 }
 
 // A changed value that no dial could use is not saved: the operator is told

@@ -5,16 +5,14 @@
 #include "dial.h"
 #include "dialersettings.h"
 #include "frmdialer.h"
-#include "inifile.h"
 #include "platform.h"
+#include "profileschema.h"
 #include "request.h"
 #include "text.h"
 #include "utilities.h"
 
 namespace ModDialer {
 namespace {
-
-const QString kDefaultInternationalCode = QStringLiteral("00");
 
 void showSettingsWindow(Platform::ExitStatus leavingStatus) {
     FrmDIALER& window = FrmDIALER::instance();
@@ -28,21 +26,21 @@ void showSettingsWindow(Platform::ExitStatus leavingStatus) {
 QString requestedNumber(const QString& request) {
     if (!isTelRequest(request))
         return numberText(request);
-    const QString code = trimSpaces(
-        IniFile::instance().ReadValue(kProfileFile, QStringLiteral("MODEM"),
-                                      QStringLiteral("INTERNACIONAL"), kDefaultInternationalCode));
+    const QString code =
+        trimSpaces(Profile::read(Profile::kInternationalCode, Profile::kDefaultInternationalCode));
     if (isInternationalCode(code))
         return telNumber(request, code);
     Platform::Note(QStringLiteral("[MODEM] INTERNACIONAL=%1 no son solo cifras; se usa %2.")
-                       .arg(code, kDefaultInternationalCode));
-    return telNumber(request, kDefaultInternationalCode);
+                       .arg(code, Profile::kDefaultInternationalCode));
+    return telNumber(request, Profile::kDefaultInternationalCode);
 }
 
 // Any web page can hand the desktop a link: the operator sees the number as
 // it will be dialled and says yes before the line is taken.
 void confirmLinkDial(const QString& number) {
     watchCancelSignals(); // a polite kill meanwhile answers "Cancelar"
-    if (CancelFlag || !Platform::Question(
+    if (CancelFlag ||
+        !Platform::Question(
             QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?").arg(number),
             QStringLiteral("Marcar")))
         Platform::End(Platform::ExitCancelled);

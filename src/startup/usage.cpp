@@ -2,7 +2,7 @@
 #include "usage.h"
 
 #include "inifile.h"
-#include "profilefile.h"
+#include "profileschema.h"
 
 namespace Usage {
 namespace {
@@ -19,7 +19,7 @@ QString help() {
                "\n"
                "Perfil: %1\n"
                "Más información: man cvdialer\n")
-        .arg(IniFile::pathOf(ModDialer::kProfileFile));
+        .arg(IniFile::pathOf(Profile::kFile));
 }
 
 } // namespace

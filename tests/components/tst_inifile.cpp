@@ -3,7 +3,7 @@
 // every other byte, encodings, and failures that leave the old file whole.
 #include "inifile.h"
 #include "processwide.h"
-#include "profilefile.h"
+#include "profileschema.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"
 #include "support/profilehome.h"
@@ -21,7 +21,7 @@
 #include <unistd.h>
 
 namespace {
-const QString kName = ModDialer::kProfileFile;
+const QString kName = Profile::kFile;
 
 int modeOf(const QString& path) {
     struct stat info {};

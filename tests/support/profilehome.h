@@ -3,7 +3,7 @@
 // directory that goes with the object, so no test sees another's profile.
 #pragma once
 
-#include "profilefile.h"
+#include "profileschema.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -19,7 +19,7 @@ public:
     }
 
     QString folder() const { return m_folder; }
-    QString path() const { return m_folder + QLatin1Char('/') + ModDialer::kProfileFile; }
+    QString path() const { return m_folder + QLatin1Char('/') + Profile::kFile; }
     // A path beside the folder, for what a test puts in the dialer's way; the
     // temporary directory itself without a name.
     QString scratch(const QString& name = {}) const {
