@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "inifile.h"
 
+#include "descriptor.h"
 #include "platform.h"
 #include "profiledocument.h"
 #include "runtimeerror.h"
@@ -47,21 +48,6 @@ ErrorNumber numberFor(int error) {
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // The file's bytes; nothing when it does not exist.
 std::optional<QByteArray> readBytes(const QString& path) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "seriallock.h"
 
+#include "descriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -30,21 +32,6 @@ namespace {
 constexpr qsizetype kLockFileSize = 128;
 // Ten ASCII digits hold every PID the kernel hands out.
 constexpr qsizetype kPidDigits = 10;
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    operator int() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // QSerialPort's name for a device's lock: "/dev/" dropped, "/" as "_", so
 // /dev/ttyS0 is LCK..ttyS0 and /dev/pts/3 is LCK..pts_3.
@@ -105,7 +92,7 @@ int openLock(const QString& file) {
 
 DeviceLock findLockFile(const QString& file) {
     const Descriptor fd(openLock(file));
-    return fd < 0 ? DeviceLock{} : lockIn(file, readLock(fd));
+    return fd.get() < 0 ? DeviceLock{} : lockIn(file, readLock(fd.get()));
 }
 
 bool sameFile(int fd, const QString& file) {
@@ -118,7 +105,8 @@ bool sameFile(int fd, const QString& file) {
 // Removes a gone process's lock as QLockFile does, holding the file's own
 // lock meanwhile, so that a lock another dialer has just taken is never lost.
 DeviceLock claimLockFile(const QString& file) {
-    const Descriptor fd(openLock(file));
+    const Descriptor lockFile(openLock(file));
+    const int fd = lockFile.get();
     if (fd < 0)
         return {};
     DeviceLock lock = lockIn(file, readLock(fd));

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// A file descriptor closed when it goes out of scope, however the scope is left.
+#pragma once
+
+#include <unistd.h>
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
