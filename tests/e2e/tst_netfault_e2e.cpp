@@ -54,6 +54,8 @@ private Q_SLOTS:
         }
         if (!privateNetwork())
             QSKIP("needs a network namespace of its own (run as root)");
+        if (!run("nft", {"list", "ruleset"}))
+            QSKIP("needs nftables in the kernel");
     }
 
     void silentCutIsTheLineLost_data() {
