@@ -83,14 +83,15 @@ bool installQtTranslation(QCoreApplication& app) {
 int run(int argc, char** argv) {
     Platform::setLaunchTime(Platform::Now());
     const QString request = requestText(argc, argv);
+    const std::optional<QString> information = Usage::informationFor(request);
     // The cancel signals are taken first thing (main.cpp); outside a dial they
     // end the process as usual.
-    const bool dial = ModDialer::isDialRequest(request) && !Usage::informationFor(request);
+    const bool dial = !information && ModDialer::isDialRequest(request);
     if (dial)
         ModDialer::installCancelSignals();
     else
         ModDialer::restoreDefaultSignals();
-    if (const std::optional<QString> information = Usage::informationFor(request)) {
+    if (information) {
         std::fputs(information->toUtf8().constData(), stdout);
         return Platform::ExitDone;
     }
