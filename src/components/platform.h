@@ -4,8 +4,9 @@
 // with its parser, cache and encodings) and every key the dialer reads from it
 // (profileschema.h), the field lookup and the helpers
 // (fieldfinder.h, utilities.h, text.h), the error record (runtimeerror.h), the
-// one way to make a process-wide instance (processwide.h), the watchdog
-// (watchdog.h), and, here, the platform hooks.
+// one way to make a process-wide instance (processwide.h), the one way to open
+// a library at run time (runtimelibrary.h), the watchdog (watchdog.h), and,
+// here, the platform hooks.
 //
 // The few things the dialer asks of the desktop: the command line, message
 // boxes, a beep, letting events run, a clock and ending the process. Each is a

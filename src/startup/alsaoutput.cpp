@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "alsaoutput.h"
 
-#include <dlfcn.h>
+#include "runtimelibrary.h"
 
 namespace DialledCue {
 namespace {
@@ -20,13 +20,9 @@ void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 // Kept open for good: the handler is libasound's global state, which
 // libcanberra's ALSA backend shares when it loads the same library.
-void* libasound() {
-    static void* const library = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-    return library;
-}
-
 template <typename Function> Function entry(const char* name) {
-    return libasound() ? reinterpret_cast<Function>(::dlsym(libasound(), name)) : nullptr;
+    static const RuntimeLibrary libasound("asound", 2);
+    return libasound.entry<Function>(name);
 }
 
 } // namespace

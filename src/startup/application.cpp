@@ -84,12 +84,10 @@ int run(int argc, char** argv) {
     Platform::setLaunchTime(Platform::Now());
     const QString request = requestText(argc, argv);
     const std::optional<QString> information = Usage::informationFor(request);
-    // The cancel signals are taken first thing (main.cpp); outside a dial they
-    // end the process as usual.
+    // The cancel signals were taken first thing (main.cpp); outside a dial
+    // they end the process as usual.
     const bool dial = !information && ModDialer::isDialRequest(request);
-    if (dial)
-        ModDialer::installCancelSignals();
-    else
+    if (!dial)
         ModDialer::restoreDefaultSignals();
     if (information) {
         std::fputs(information->toUtf8().constData(), stdout);

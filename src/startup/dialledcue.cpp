@@ -3,9 +3,9 @@
 
 #include "alsaoutput.h"
 #include "platform.h"
+#include "runtimelibrary.h"
 
 #include <canberra.h>
-#include <dlfcn.h>
 #include <memory>
 
 namespace DialledCue {
@@ -25,28 +25,19 @@ struct Canberra {
     QString failure; // why it could not be loaded
 };
 
-template <typename Function> void resolve(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(::dlsym(library, name));
-}
-
 Canberra load() {
     silenceAlsaErrors();
     Canberra api;
-    void* library = ::dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (library) {
-        resolve(library, "ca_context_create", api.create);
-        resolve(library, "ca_context_destroy", api.destroy);
-        resolve(library, "ca_context_change_props", api.changeProps);
-        resolve(library, "ca_context_open", api.open);
-        resolve(library, "ca_context_cache", api.cache);
-        resolve(library, "ca_context_play", api.play);
-        resolve(library, "ca_strerror", api.strerror);
-    }
-    if (!api.create || !api.destroy || !api.changeProps || !api.open || !api.cache || !api.play ||
-        !api.strerror) {
-        const char* why = ::dlerror();
-        api.failure = why ? QString::fromLocal8Bit(why) : QStringLiteral("libcanberra incompleta");
-    }
+    RuntimeLibrary library("canberra", 0);
+    library.resolve("ca_context_create", api.create);
+    library.resolve("ca_context_destroy", api.destroy);
+    library.resolve("ca_context_change_props", api.changeProps);
+    library.resolve("ca_context_open", api.open);
+    library.resolve("ca_context_cache", api.cache);
+    library.resolve("ca_context_play", api.play);
+    library.resolve("ca_strerror", api.strerror);
+    if (!library.complete())
+        api.failure = library.failure();
     return api;
 }
 
