@@ -73,6 +73,7 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
     Watchdog::stallGuard(kWindowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(iconFor(style), title, prompt);
+    box.setTextFormat(Qt::PlainText); // the request's and the profile's text, markup and all
     box.setAccessibleName(title);
     box.setDetailedText(details);
     if ((style & 0x0F) == Platform::vbAbortRetryIgnore) {
@@ -181,7 +182,7 @@ bool askQuestion(const QString& prompt, const QString& acceptText) {
     Watchdog::stallGuard(kWindowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(QMessageBox::Question, Platform::kApplicationTitle, prompt);
-    box.setTextFormat(Qt::PlainText);
+    box.setTextFormat(Qt::PlainText); // the prefix comes from the profile
     box.setAccessibleName(Platform::kApplicationTitle);
     QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
     accept->setAccessibleName(acceptText);
