@@ -197,6 +197,31 @@ private Q_SLOTS:
         QCOMPARE(m_modem->received(), QByteArray("ATH\rATDT05551234;\rATH\r"));
     }
 
+    // The operator turns to another window and back: the second starts
+    // again, so a Return soon after coming back does not dial.
+    void regainingTheFocusStartsTheSecondAgain() {
+        startModem();
+        auto other = dialer();
+        other->start({QStringLiteral("/Config")});
+        const QString otherWindow =
+            xdotoolOutput({"search", "--sync", "--onlyvisible", "--pid",
+                           QString::number(other->pid()), "--name", "^Marcador"});
+        QVERIFY(!otherWindow.isEmpty());
+        auto run = dialer();
+        run->start({QStringLiteral("tel:5551234")});
+        const QString window = waitForWindow(*run);
+        QVERIFY(!window.isEmpty());
+        QTest::qWait(500);
+        QVERIFY(xdotool({"windowfocus", "--sync", otherWindow}));
+        QTest::qWait(700);
+        QVERIFY(xdotool({"windowfocus", "--sync", window}));
+        QTest::qWait(400); // 1.6 s after showing, 0.4 s after coming back
+        answer(window, QStringLiteral("Return"));
+        QVERIFY2(!m_modem->waitReceived("ATDT", 800), "a Return soon after coming back dialled");
+        QCOMPARE(run->dismissAndWait(QStringLiteral("Escape")), 6);
+        QCOMPARE(m_modem->received(), QByteArray());
+    }
+
     // Esc answers at once, while "Marcar" still waits for its second.
     void escapeAtOnceCancels() {
         startModem();
