@@ -59,9 +59,15 @@ QSize settledSize(const QString& window) {
     return {};
 }
 
-// The question as the operator meets it: a key, or a click on "Marcar" (left
-// of "Cancelar" at the bottom right).
+// The question as the operator meets it: a key, Return held down for 1.6 s
+// (it repeats), or a click on "Marcar" (left of "Cancelar" at the bottom right).
 void answer(const QString& window, const QString& how) {
+    if (how == QLatin1String("hold")) {
+        QVERIFY(xdotool({"keydown", "Return"}));
+        QTest::qWait(1600);
+        QVERIFY(xdotool({"keyup", "Return"}));
+        return;
+    }
     if (how != QLatin1String("click")) {
         QVERIFY(xdotool({QStringLiteral("key"), how}));
         return;
@@ -173,6 +179,7 @@ private Q_SLOTS:
         QTest::newRow("Space at 0.25 s") << "space" << 250;
         QTest::newRow("click at 0.4 s") << "click" << 400;
         QTest::newRow("Return at 0.4 s") << "Return" << 400;
+        QTest::newRow("Return held from 0.1 s") << "hold" << 100;
     }
     void earlyAnswersDoNotDial() {
         QFETCH(QString, how);

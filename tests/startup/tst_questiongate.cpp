@@ -45,16 +45,6 @@ private Q_SLOTS:
         QVERIFY(gate.nextChange() <= kShown + QuestionGate::kGiveUpAfter);
     }
 
-    void losingTheActiveStateDisarms() {
-        QuestionGate gate(kShown);
-        gate.activated(kShown);
-        QCOMPARE(gate.nextChange(), kShown + 1s);
-        QVERIFY(gate.update(kShown + 1s));
-        QVERIFY(gate.deactivated());
-        QVERIFY(!gate.armed());
-        QCOMPARE(gate.nextChange(), kShown + 60s);
-    }
-
     void nobodyAnsweringGivesUpAfterAMinute() {
         QuestionGate gate(kShown);
         QVERIFY(!gate.givenUp(kShown + 60s - 1ms));
