@@ -29,6 +29,7 @@ DialProgress::DialProgress(const QString& text, std::optional<Platform::Deadline
     m_layout->setSizeConstraint(QLayout::SetFixedSize); // no resizing, no maximise
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("Marcando"));
+    m_label->setTextFormat(Qt::PlainText); // Qt would take "#<h1>112</h1>#" for markup
     showText(text);
     m_layout->addWidget(m_label);
     setDeadline(deadline);

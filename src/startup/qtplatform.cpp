@@ -4,12 +4,14 @@
 #include "dialledcue.h"
 #include "dialprogress.h"
 #include "platform.h"
+#include "questiongate.h"
 #include "watchdog.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -71,6 +73,7 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
     Watchdog::stallGuard(kWindowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(iconFor(style), title, prompt);
+    box.setTextFormat(Qt::PlainText); // the request's and the profile's text, markup and all
     box.setAccessibleName(title);
     box.setDetailedText(details);
     if ((style & 0x0F) == Platform::vbAbortRetryIgnore) {
@@ -95,16 +98,98 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
     }
 }
 
+// Keeps a question's accept button out of reach of input meant for another
+// window, as its gate says: disabled, not the default and no button focused
+// until the question has been active for its second; Esc and "Cancelar" answer
+// at any time. Gives the question up (as "Cancelar") when nobody answers.
+class GuardedAnswer : public QObject {
+public:
+    GuardedAnswer(QMessageBox& box, QPushButton* accept, QPushButton* cancel)
+        : m_box(box), m_accept(accept), m_cancel(cancel), m_gate(Platform::Now()) {
+        for (QObject* watched : {static_cast<QObject*>(&box), static_cast<QObject*>(accept),
+                                 static_cast<QObject*>(cancel)})
+            watched->installEventFilter(this);
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, &GuardedAnswer::step);
+        disarm();
+        step();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::WindowActivate:
+            if (watched == &m_box) {
+                m_gate.activated(Platform::Now());
+                step();
+            }
+            break;
+        case QEvent::WindowDeactivate:
+            if (watched == &m_box && m_gate.deactivated())
+                disarm();
+            break;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            return !m_gate.keyMayAct(key->key(), event->type() == QEvent::KeyPress,
+                                     key->isAutoRepeat(), key->timestamp());
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void step() {
+        const Platform::Clock::time_point now = Platform::Now();
+        if (m_gate.givenUp(now)) {
+            Platform::Note(QStringLiteral("nadie contestó la pregunta en %1 s; no se marca")
+                               .arg(QuestionGate::kGiveUpAfter.count()));
+            m_box.close(); // as its escape button
+            return;
+        }
+        if (m_gate.update(now))
+            arm();
+        m_timer.start(std::chrono::ceil<std::chrono::milliseconds>(m_gate.nextChange() - now));
+    }
+    void disarm() {
+        for (QPushButton* button : {m_accept, m_cancel}) {
+            button->setFocusPolicy(Qt::NoFocus);
+            button->clearFocus();
+            button->setAutoDefault(false); // else the button box makes it the default
+        }
+        m_accept->setDefault(false);
+        m_accept->setEnabled(false);
+    }
+    void arm() {
+        for (QPushButton* button : {m_accept, m_cancel})
+            button->setFocusPolicy(Qt::StrongFocus);
+        m_accept->setEnabled(true);
+        m_accept->setAutoDefault(true);
+        m_accept->setDefault(true);
+        m_accept->setFocus();
+    }
+
+    QMessageBox& m_box;
+    QPushButton* m_accept;
+    QPushButton* m_cancel;
+    QuestionGate m_gate;
+    QTimer m_timer;
+};
+
 bool askQuestion(const QString& prompt, const QString& acceptText) {
     Watchdog::stallGuard(kWindowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(QMessageBox::Question, Platform::kApplicationTitle, prompt);
+    box.setTextFormat(Qt::PlainText); // the prefix comes from the profile
     box.setAccessibleName(Platform::kApplicationTitle);
     QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
     accept->setAccessibleName(acceptText);
     // The escape button also answers the close button and a polite kill.
-    box.setEscapeButton(addButton(box, QMessageBox::Cancel, QStringLiteral("Cancelar")));
-    box.setDefaultButton(accept);
+    QPushButton* cancel = addButton(box, QMessageBox::Cancel, QStringLiteral("Cancelar"));
+    box.setEscapeButton(cancel);
+    const GuardedAnswer guard(box, accept, cancel);
     runModal(box);
     return box.clickedButton() == accept;
 }

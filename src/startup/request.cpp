@@ -31,8 +31,7 @@ QString numberText(const QString& request) {
 }
 
 bool isTelRequest(const QString& request) {
-    return trimSpaces(request).startsWith(QLatin1String("tel:"), Qt::CaseInsensitive) &&
-           !request.contains(QLatin1Char('#'));
+    return trimSpaces(request).startsWith(QLatin1String("tel:"), Qt::CaseInsensitive);
 }
 
 namespace {
@@ -80,7 +79,15 @@ void checkLinkCharacters(const QString& number) {
 
 } // namespace
 
-QString telNumber(const QString& request, const QString& internationalCode) {
+QString telNumber(const QString& request) {
+    // A browser passes the page's fragment on: whatever follows a "#" is the
+    // page's, never the operator's, so the whole link is refused.
+    const qsizetype hash = request.indexOf(QLatin1Char('#'));
+    if (hash >= 0)
+        throw RunTimeError(InvalidProcedureCall,
+                           QStringLiteral("El enlace tiene un \"#\" en la posición %1: un enlace "
+                                          "solo puede traer cifras y un \"+\" al principio.")
+                               .arg(hash + 1));
     QString uri = trimSpaces(request).mid(4);
     // Parameters (";ext=...", ";phone-context=...") follow the first literal
     // ";"; an encoded one ("%3B") is part of the number, and refused there.
@@ -94,9 +101,13 @@ QString telNumber(const QString& request, const QString& internationalCode) {
     if (number.size() == (number.startsWith(QLatin1Char('+')) ? 1 : 0))
         throw RunTimeError(InvalidProcedureCall,
                            QStringLiteral("El enlace \"%1\" no tiene ningún número.").arg(request));
-    if (number.startsWith(QLatin1Char('+')))
-        number = internationalCode + number.mid(1);
     return number;
+}
+
+QString withAccessCode(const QString& telNumber, const QString& internationalCode) {
+    if (telNumber.startsWith(QLatin1Char('+')))
+        return internationalCode + telNumber.mid(1);
+    return telNumber;
 }
 
 bool isInternationalCode(const QString& code) {
@@ -142,6 +153,17 @@ void checkDialable(const QString& number) {
                                           "garantiza %2.")
                                .arg(body)
                                .arg(kDialBodyLimit));
+}
+
+QString dialledNumber(const QString& request, const QString& prefix,
+                      const QString& internationalCode) {
+    checkPrefix(prefix);
+    const QString number =
+        withPrefix(isTelRequest(request) ? withAccessCode(telNumber(request), internationalCode)
+                                         : numberText(request),
+                   prefix);
+    checkDialable(number);
+    return number;
 }
 
 } // namespace ModDialer

@@ -12,15 +12,19 @@ namespace ModDialer {
 // later: error 6.
 QString numberText(const QString& request);
 
-// A "tel:" link (any letter case, blanks around it allowed) holding no "#":
-// such requests come from browsers and mail clients through the desktop.
+// A "tel:" link (any letter case, blanks around it allowed), from browsers
+// and mail clients through the desktop. It is a link whole, whatever follows:
+// the "#" rule never applies to it.
 bool isTelRequest(const QString& request);
 
-// The number a "tel:" link dials: parameters from the first literal ";"
-// dropped, percent-decoded, the separators - . ( ) and spaces removed, and a
-// leading "+" replaced by the international access code. Anything but digits
-// and one leading "+" is error 5 naming it; so is a link with no digit.
-QString telNumber(const QString& request, const QString& internationalCode);
+// The number a "tel:" link carries: parameters from the first literal ";"
+// dropped, percent-decoded, the separators - . ( ) and spaces removed; a
+// leading "+" stays. A "#" anywhere (the page's own fragment), anything but
+// digits and one leading "+", or no digit at all: error 5 naming it.
+QString telNumber(const QString& request);
+
+// A link's number as dialled: a leading "+" becomes the international code.
+QString withAccessCode(const QString& telNumber, const QString& internationalCode);
 
 // [MODEM] INTERNACIONAL may hold ASCII digits only: anything else, a ";" say,
 // would reach the dial command.
@@ -40,5 +44,10 @@ inline constexpr qsizetype kDialBodyLimit = 40;
 // in the number would smuggle commands onto the line. The dial body ("DT",
 // the number, ";") must fit kDialBodyLimit. Anything else: error 5.
 void checkDialable(const QString& number);
+
+// What follows "ATDT" for a request: a link's number or the one between "#"
+// characters, with the prefix in front, every check above applied.
+QString dialledNumber(const QString& request, const QString& prefix,
+                      const QString& internationalCode);
 
 } // namespace ModDialer

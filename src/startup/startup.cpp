@@ -5,6 +5,7 @@
 #include "dial.h"
 #include "dialersettings.h"
 #include "frmdialer.h"
+#include "linkturn.h"
 #include "platform.h"
 #include "profileschema.h"
 #include "request.h"
@@ -22,17 +23,15 @@ void showSettingsWindow(Platform::ExitStatus leavingStatus) {
     window.activateWindow();
 }
 
-// The number to dial: from between "#" characters, or from a "tel:" link.
-QString requestedNumber(const QString& request) {
-    if (!isTelRequest(request))
-        return numberText(request);
+// The code a link's "+" stands for; only digits may reach the dial command.
+QString internationalCode() {
     const QString code =
         trimSpaces(Profile::read(Profile::kInternationalCode, Profile::kDefaultInternationalCode));
     if (isInternationalCode(code))
-        return telNumber(request, code);
+        return code;
     Platform::Note(QStringLiteral("[MODEM] INTERNACIONAL=%1 no son solo cifras; se usa %2.")
                        .arg(code, Profile::kDefaultInternationalCode));
-    return telNumber(request, Profile::kDefaultInternationalCode);
+    return Profile::kDefaultInternationalCode;
 }
 
 // Any web page can hand the desktop a link: the operator sees the number as
@@ -44,6 +43,7 @@ void confirmLinkDial(const QString& number) {
             QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?").arg(number),
             QStringLiteral("Marcar")))
         Platform::End(Platform::ExitCancelled);
+    releaseLinkTurn(); // the next link may ask while this one dials
 }
 
 bool asksForSettingsWindow(const QString& request) {
@@ -55,7 +55,8 @@ bool asksForSettingsWindow(const QString& request) {
 } // namespace
 
 bool isDialRequest(const QString& request) {
-    return !trimSpaces(request).isEmpty() && !asksForSettingsWindow(request);
+    return !trimSpaces(request).isEmpty() &&
+           (isTelRequest(request) || !asksForSettingsWindow(request));
 }
 
 void Main() {
@@ -65,7 +66,15 @@ void Main() {
                          QStringLiteral("Aviso al Operador!!!"));
         Platform::End(Platform::ExitBlankCommandLine);
     }
-    if (asksForSettingsWindow(request)) {
+    // A link is judged before anything else reads it: "tel:/Config" is no switch.
+    const bool link = isTelRequest(request);
+    if (link) {
+        if (!takeLinkTurn()) {
+            Platform::Note(QStringLiteral("otro enlace espera respuesta; este no se marca"));
+            Platform::End(Platform::ExitCancelled);
+        }
+        telNumber(request);
+    } else if (asksForSettingsWindow(request)) {
         showSettingsWindow(Platform::ExitDone);
         return;
     }
@@ -75,10 +84,9 @@ void Main() {
         showSettingsWindow(Platform::ExitSettingsMissing);
         return;
     }
-    checkPrefix(DialerSettings.Anteponer);
-    const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);
-    checkDialable(number);
-    if (isTelRequest(request))
+    const QString number =
+        dialledNumber(request, DialerSettings.Anteponer, link ? internationalCode() : QString());
+    if (link)
         confirmLinkDial(number);
     Dial(number);
 }

@@ -122,8 +122,10 @@ public:
             env.insert(name, value);
         m_process.setProcessEnvironment(env);
     }
-    void start(const QStringList& arguments) {
-        m_process.start(buildPath(QStringLiteral("cvdialer")), arguments);
+    // Starts the dialer, or program (xdg-open, say) that starts it.
+    void start(const QStringList& arguments, const QString& program = {}) {
+        m_process.start(program.isEmpty() ? buildPath(QStringLiteral("cvdialer")) : program,
+                        arguments);
         QVERIFY(m_process.waitForStarted(10000));
     }
     qint64 pid() const { return m_process.processId(); }

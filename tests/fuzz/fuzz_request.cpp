@@ -46,21 +46,33 @@ void checkHashRequest(const QString& request, const QString& prefix) {
     checkDialled(number, prefix);
 }
 
+// A link is judged whole, whatever follows its "tel:": what it dials is the
+// profile's prefix and digits, nothing a page could add ("*", "#", "!", ",").
 void checkTel(const QString& request, const QString& code, const QString& prefix) {
     QString number;
     try {
-        number = telNumber(request, code);
+        number = dialledNumber(request, prefix, code);
     } catch (const RunTimeError&) {
         return;
     }
+    require(!request.contains(u'#'), "a link with a '#' is never dialled");
     const QString uri =
         request.mid(request.indexOf(QLatin1String("tel:"), 0, Qt::CaseInsensitive) + 4);
     require(std::any_of(uri.begin(), uri.end(), isAsciiDigit),
-            "telNumber returns only for a URI holding an ASCII digit of its own");
+            "a link dials only when its URI holds an ASCII digit of its own");
+    require(number.startsWith(prefix), "a link dials behind the profile's prefix");
     if (std::all_of(code.begin(), code.end(), isAsciiDigit))
-        require(std::all_of(number.begin(), number.end(), isAsciiDigit),
-                "with a digits-only international code a link dials digits only");
-    checkDialled(number, prefix);
+        require(std::all_of(number.begin() + prefix.size(), number.end(), isAsciiDigit),
+                "with a digits-only international code a link dials the prefix and digits only");
+    checkDialled(number, QString());
+}
+
+// A link, as the desktop hands it over: the trimmed text starts with "tel:".
+bool looksLikeALink(const QString& request) {
+    qsizetype first = 0;
+    while (first < request.size() && request.at(first) == u' ')
+        ++first;
+    return request.mid(first, 4).compare(QLatin1String("tel:"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -70,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString prefix = nextUtf8(input);
     const QString code = nextUtf8(input);
     const QString request = restUtf8(input);
-    if (isTelRequest(request)) {
+    if (looksLikeALink(request)) {
         checkTel(request, code, prefix);
         return 0;
     }

@@ -87,7 +87,6 @@ private Q_SLOTS:
         QTest::newRow("escape that is no escape") << "tel:5%!!" << true << "";
         QTest::newRow("plus and parameters") << "tel:+-;ext=12" << true << "";
         QTest::newRow("encoded plus leads") << "tel:%2B1%20555" << true << "001555";
-        QTest::newRow("with # takes the # rule") << "tel:#5551234#" << false << "";
         QTest::newRow("not a link") << "telefono:5551234" << false << "";
     }
     void telLinks() {
@@ -98,7 +97,8 @@ private Q_SLOTS:
         if (!isTel)
             return;
         QString dialled;
-        const int error = errorOf([&] { dialled = telNumber(request, QStringLiteral("00")); });
+        const int error =
+            errorOf([&] { dialled = withAccessCode(telNumber(request), QStringLiteral("00")); });
         QCOMPARE(error, number.isEmpty() ? int(InvalidProcedureCall) : 0);
         QCOMPARE(dialled, number);
     }
@@ -124,13 +124,24 @@ private Q_SLOTS:
                                  << "\"F\"";
         QTest::newRow("encoded CR") << "tel:555%0DATZ"
                                     << "U+000D";
+        // Whatever follows a "#" is the page's fragment, never a "#" request.
+        QTest::newRow("fragment with codes") << "tel:+34911234567#*21*0900123456#"
+                                             << "\"#\" en la posición 17";
+        QTest::newRow("fragment only") << "tel:#,,,!W@5551234#"
+                                       << "\"#\" en la posición 5";
+        QTest::newRow("fragment after parameters") << "tel:5551234;ext=1#2"
+                                                   << "\"#\"";
+        QTest::newRow("a # request after a link") << "tel:+1 #5551234#"
+                                                  << "\"#\"";
+        QTest::newRow("switch inside a link") << " TEL:/Config"
+                                              << "\"/\"";
     }
     void refusedLinks() {
         QFETCH(QString, link);
         QFETCH(QString, named);
         QVERIFY(isTelRequest(link));
         try {
-            telNumber(link, QStringLiteral("00"));
+            telNumber(link);
             QFAIL("accepted");
         } catch (const RunTimeError& error) {
             QCOMPARE(error.number(), int(InvalidProcedureCall));

@@ -4,6 +4,7 @@
 #include "fieldfinder.h"
 #include "frmdialer.h"
 #include "inifile.h"
+#include "linkturn.h"
 #include "processwide.h"
 #include "startup.h"
 #include "support/errorof.h"
@@ -13,6 +14,7 @@
 
 #include <memory>
 #include <QtTest>
+#include <sys/file.h>
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -37,6 +39,7 @@ class TestStartup : public QObject {
 private Q_SLOTS:
     void init() {
         m_home = std::make_unique<ProfileHome>();
+        qputenv("XDG_RUNTIME_DIR", m_home->scratch().toUtf8());
         m_fake = std::make_unique<FakePlatform>();
         m_fake->serial.replies = [](const QString&) {
             return QStringList{"\r\nOK\r\n"};
@@ -49,6 +52,7 @@ private Q_SLOTS:
         FrmDIALER::discardInstance();
     }
     void cleanup() {
+        ModDialer::releaseLinkTurn(); // a run that ended early still holds it
         FrmDIALER::discardInstance();
         m_fake.reset();
     }
@@ -129,9 +133,6 @@ private Q_SLOTS:
         QTest::newRow("international") << "tel:+1-555-0100"
                                        << "011"
                                        << "out ATDT901115550100;\\r";
-        QTest::newRow("a # takes the # rule") << "tel:#555#"
-                                              << "011"
-                                              << "out ATDT9555;\\r";
         // Only digits may stand for "+": a ";" would end the dial command early.
         QTest::newRow("code that is not digits") << "tel:+1-555-0100"
                                                  << "0;1"
@@ -152,8 +153,51 @@ private Q_SLOTS:
         const qsizetype asked = m_fake->actions().indexOf(
             QStringLiteral("question Un enlace pide llamar al %1. ¿Marcar este número?|Marcar")
                 .arg(dialled));
-        QCOMPARE(asked >= 0, !request.contains(QLatin1Char('#')));
+        QVERIFY(asked >= 0);
         QVERIFY(asked < m_fake->actions().indexOf(QStringLiteral("open")));
+    }
+
+    // A link is judged whole before the switch and the profile: a "#" in it
+    // is the page's fragment, "/Config" in it no switch.
+    void linksAreJudgedBeforeTheSwitchAndTheProfile_data() {
+        QTest::addColumn<QString>("request");
+        QTest::newRow("fragment") << "tel:+34911234567#*21*0900123456#";
+        QTest::newRow("a # request after a link") << "tel:+1 #5551234#";
+        QTest::newRow("switch") << "tel:/Config";
+        QTest::newRow("switch after parameters") << "tel:555;/Config";
+    }
+    void linksAreJudgedBeforeTheSwitchAndTheProfile() {
+        QFETCH(QString, request);
+        writeProfile("[PARAMETROS]\nANTEPONER=0\nCOMM=2\nSETTINGS=9600,N,8,1\n");
+        const int error = errorOf([&] { run(request); });
+        QVERIFY(!windowShown());
+        QVERIFY(ModDialer::isDialRequest(request));        // the cancel signals stay
+        if (request.endsWith(QLatin1String(";/Config"))) { // a valid link: asked
+            QCOMPARE(error, 0);
+            QVERIFY(m_fake->actions().contains(QStringLiteral("out ATDT0555;\\r")));
+            return;
+        }
+        QCOMPARE(error, int(InvalidProcedureCall));
+        QVERIFY(!ProcessWide<IniFile>::exists());
+        QVERIFY(m_fake->actions().isEmpty());
+    }
+
+    // While another run's link question is up a link ends at once, asking
+    // nothing; the turn is given back once a question has its answer.
+    void oneLinkQuestionAtATime() {
+        writeProfile("[PARAMETROS]\nCOMM=2\nSETTINGS=9600,N,8,1\n");
+        QFile other(m_home->scratch(QStringLiteral("cvdialer-enlace.lock")));
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        QCOMPARE(::flock(other.handle(), LOCK_EX | LOCK_NB), 0);
+        QCOMPARE(run(QStringLiteral("tel:5551234")), 6);
+        QCOMPARE(m_fake->actions(), QStringList{"end 6"});
+        QCOMPARE(::flock(other.handle(), LOCK_UN), 0);
+        m_fake->answers = {Platform::vbCancel};
+        QCOMPARE(run(QStringLiteral("tel:5551234")), 6);
+        m_fake->log.clear();
+        QCOMPARE(run(QStringLiteral("tel:5551234")), 0);
+        QVERIFY(m_fake->actions().contains(QStringLiteral("out ATDT5551234;\\r")));
+        QCOMPARE(::flock(other.handle(), LOCK_EX | LOCK_NB), 0);
     }
 
     void refusedNumbersSendNothing_data() {
