@@ -4,6 +4,7 @@
 #include "cancelsignals.h"
 #include "dial.h"
 #include "dialersettings.h"
+#include "dialstring.h"
 #include "frmdialer.h"
 #include "platform.h"
 #include "profileschema.h"
