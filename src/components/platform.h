@@ -32,7 +32,7 @@ enum MsgBoxStyle : int {
     vbCritical = 16,
     vbExclamation = 48,
 };
-enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
+enum MsgBoxResult : int { vbOK = 1, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
 
 enum ExitStatus : int {
     ExitDone = 0,
@@ -112,6 +112,10 @@ void Beep();
 void PrepareBeep();
 void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});
 [[noreturn]] void End(int status);
+// The real end, the installed endProcess's unless a test replaces it: what is
+// buffered is written, then the process exits at once, running no destructors
+// (a window torn down at exit waits on the display).
+[[noreturn]] void ExitNow(int status);
 Clock::time_point Now();
 void ShowProgress(const QString& text, std::optional<Deadline> deadline,
                   std::function<void()> onCancel);

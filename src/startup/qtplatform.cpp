@@ -6,8 +6,6 @@
 #include "platform.h"
 #include "watchdog.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <QApplication>
 #include <QMessageBox>
@@ -126,10 +124,7 @@ void install() {
         });
     };
     hooks.prepareBeep = DialledCue::prepare;
-    hooks.endProcess = [](int status) {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    };
+    hooks.endProcess = Platform::ExitNow;
     hooks.showProgress = [](const QString& text, std::optional<Platform::Deadline> deadline,
                             std::function<void()> onCancel) {
         if (progress()) {
