@@ -119,8 +119,8 @@ class TestDialingEndToEnd : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        if (!haveDisplay())
-            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
+        if (const auto missing = missingForEndToEnd())
+            QSKIP(missing->constData());
     }
     void init() { m_scratch = std::make_unique<Scratch>(); }
 

@@ -46,12 +46,8 @@ class TestNetworkFaults : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        if (!haveDisplay())
-            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
-        for (const char* tool : {"ser2net", "nft", "ip"}) {
-            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-                QSKIP("needs ser2net, nftables and iproute2 (scripts/setup installs them)");
-        }
+        if (const auto missing = missingForEndToEnd({"ser2net", "nft", "ip"}))
+            QSKIP(missing->constData());
         if (!privateNetwork())
             QSKIP("needs a network namespace of its own (run as root)");
         if (!run("nft", {"list", "ruleset"}))
