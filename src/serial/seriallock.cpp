@@ -41,13 +41,23 @@ QString lockName(QString device) {
     return QStringLiteral("LCK..") + device.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
+// FHS names a lock after the device's base name alone: /dev/pts/3 is LCK..3.
+QString baseLockName(const QString& device) {
+    return QStringLiteral("LCK..") + QFileInfo(device).fileName();
+}
+
 // The device as named and, for a link such as /dev/modem, the device it
-// points to, which other programs lock under its own name.
+// points to, which other programs lock under its own name; each under
+// QSerialPort's and lockdev's name and FHS's, so a program following either
+// is seen.
 QStringList lockNames(const QString& device) {
-    QStringList names{lockName(device)};
-    const QString real = QFileInfo(device).canonicalFilePath();
-    if (!real.isEmpty() && !names.contains(lockName(real)))
-        names.append(lockName(real));
+    QStringList names;
+    for (const QString& path : {device, QFileInfo(device).canonicalFilePath()}) {
+        for (const QString& name : {lockName(path), baseLockName(path)}) {
+            if (!path.isEmpty() && !names.contains(name))
+                names.append(name);
+        }
+    }
     return names;
 }
 

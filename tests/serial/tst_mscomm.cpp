@@ -5,6 +5,7 @@
 #include "porttargets.h"
 #include "pty.h"
 #include "runtimeerror.h"
+#include "seriallock.h"
 #include "support/errorof.h"
 
 #include <fcntl.h>
@@ -216,6 +217,22 @@ private Q_SLOTS:
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(DeviceIoError));
         QVERIFY2(comm.openFailure().startsWith(QStringLiteral("COM4 (%1): ").arg(m_modem->slave())),
                  qPrintable(comm.openFailure()));
+    }
+
+    // A device in a subfolder is locked as lockdev and Qt name it or as FHS does.
+    void subfolderDeviceLockUnderEitherName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Qt and lockdev") << "LCK..pts_3";
+        QTest::newRow("FHS base name") << "LCK..3";
+    }
+    void subfolderDeviceLockUnderEitherName() {
+        QFETCH(QString, name);
+        QTemporaryDir locks;
+        const qint64 self = QCoreApplication::applicationPid();
+        QVERIFY(writeFile(locks.filePath(name), QStringLiteral("%1\n").arg(self, 10).toLatin1()));
+        const DeviceLock lock = findDeviceLock(QStringLiteral("/dev/pts/3"), {locks.path()});
+        QCOMPARE(int(lock.state), int(DeviceLock::Held));
+        QCOMPARE(lock.pid, self);
     }
 
     // Each way a port is not had says its true cause in Spanish, the system's
