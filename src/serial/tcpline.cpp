@@ -57,15 +57,24 @@ void tuneConnected(int fd) {
     setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
     setOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
     setOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
-    setOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT,
-              int(std::chrono::milliseconds(TcpLine::kSilentCut).count()));
+    setOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, int(TcpLine::silentCut().count()));
 }
+
+std::chrono::milliseconds silentCutSetting = TcpLine::kSilentCut;
 
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
+
+std::chrono::milliseconds TcpLine::silentCut() {
+    return silentCutSetting;
+}
+
+void TcpLine::setSilentCut(std::chrono::milliseconds cut) {
+    silentCutSetting = cut;
+}
 
 // One lookup's request and everything it points at, kept together: a lookup
 // still running when the line goes cannot be stopped, and keeps using them.
@@ -390,7 +399,7 @@ bool TcpLine::waitFor(short events, const QDeadlineTimer& deadline) const {
 }
 
 void TcpLine::send(const QByteArray& bytes) {
-    const QDeadlineTimer deadline(kWriteTimeout);
+    const QDeadlineTimer deadline(writeTimeout());
     qint64 sent = 0;
     int error = m_fd < 0 || !m_connected ? ENOTCONN : 0;
     while (error == 0 && sent < bytes.size()) {

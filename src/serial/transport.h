@@ -15,6 +15,9 @@
 inline constexpr qint64 kLineBufferSize = 16384;
 // How long what is sent may take to leave before the line counts as broken.
 inline constexpr std::chrono::milliseconds kWriteTimeout{2000};
+// kWriteTimeout, unless a test that waits it out has shortened it.
+std::chrono::milliseconds writeTimeout();
+void setWriteTimeout(std::chrono::milliseconds timeout);
 
 class Transport {
 public:

@@ -35,10 +35,7 @@ QPushButton* addButton(QMessageBox& box, QMessageBox::StandardButton which, cons
     return button;
 }
 
-// Qt can block for good building or painting a window when the desktop is out
-// of threads or descriptors: a window not up and painted within this long
-// never will be, and the watchdog ends the process rather than hang.
-constexpr std::chrono::seconds kWindowStall{5};
+std::chrono::seconds windowStall = kWindowStall;
 // Painting happens in the event loop, after the window is shown: the guard
 // stays until the loop has run this long.
 constexpr std::chrono::milliseconds kWindowSettled{500};
@@ -66,7 +63,7 @@ void runModal(QMessageBox& box) {
 }
 
 int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details) {
-    Watchdog::stallGuard(kWindowStall);
+    Watchdog::stallGuard(windowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(iconFor(style), title, prompt);
     box.setAccessibleName(title);
@@ -94,7 +91,7 @@ int showMessageBox(const QString& prompt, int style, const QString& title, const
 }
 
 bool askQuestion(const QString& prompt, const QString& acceptText) {
-    Watchdog::stallGuard(kWindowStall);
+    Watchdog::stallGuard(windowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(QMessageBox::Question, Platform::kApplicationTitle, prompt);
     box.setAccessibleName(Platform::kApplicationTitle);
@@ -108,6 +105,10 @@ bool askQuestion(const QString& prompt, const QString& acceptText) {
 }
 
 } // namespace
+
+void setWindowStall(std::chrono::seconds stall) {
+    windowStall = stall;
+}
 
 void install() {
     Watchdog::install();
@@ -131,7 +132,7 @@ void install() {
             progress()->setDeadline(deadline);
             return;
         }
-        Watchdog::stallGuard(kWindowStall);
+        Watchdog::stallGuard(windowStall);
         progress() = std::make_unique<DialProgress>(text, deadline, std::move(onCancel));
         progress()->show();
         guardUntilSettled(progress().get());

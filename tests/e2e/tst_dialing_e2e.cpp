@@ -459,6 +459,8 @@ private Q_SLOTS:
         profileFor(modem->device());
         auto run = dialer();
         run->setLimit(resource, rlim_t(limit));
+        // The window that never comes up is given up on in a second, not five.
+        run->setEnvironment(QStringLiteral("CVDIALER_TEST_WAITS"), QStringLiteral("stall=1000"));
         run->start({QStringLiteral("#5551234#")});
         if (resource == RLIMIT_NOFILE) {
             QCOMPARE(run->waitForExit(), 2);

@@ -59,6 +59,7 @@ private:
 };
 
 const QString kTestPort = QStringLiteral("/dev/cvdialer-test-port");
+constexpr std::chrono::milliseconds kShortWrite{100};
 
 // A copy of sleep named name, so that the lock's holder has that name.
 qint64 startHolder(QProcess& process, const QTemporaryDir& dir, const QString& name) {
@@ -210,6 +211,8 @@ private Q_SLOTS:
         QVERIFY(slave >= 0);
         const auto keepOpen = qScopeGuard([slave] { ::close(slave); });
         QCOMPARE(::tcflow(slave, TCOOFF), 0); // output stopped: nothing can be written
+        setWriteTimeout(kShortWrite);         // the write, and the close's, wait it out
+        const auto restore = qScopeGuard([] { setWriteTimeout(kWriteTimeout); });
         MSComm comm = control();
         comm.setPortOpen(true);
         comm.setOutput(QStringLiteral("ATH\r"));
