@@ -148,13 +148,17 @@ void Interrupt() {
     hooks().interrupt();
 }
 
-void ReportUntrapped(const RunTimeError& error) {
+namespace {
+
+[[noreturn]] void ReportUntrapped(const RunTimeError& error) {
     MsgBox(QStringLiteral("Error %1 en tiempo de ejecución: %2")
                .arg(error.number())
                .arg(error.description()),
            vbCritical, kApplicationTitle);
     End(ExitUntrappedError);
 }
+
+} // namespace
 
 void RunUntrapped(const std::function<void()>& routine) {
     try {

@@ -130,12 +130,10 @@ void Interrupt();
 void Echo(const QString& text);
 void Note(const QString& text);
 
-// The end of every error no routine traps: the error's number and description
-// in a critical box and on stderr, then exit status 2.
-[[noreturn]] void ReportUntrapped(const RunTimeError& error);
-
-// Runs routine with no trap of its own: an error it raises ends the program
-// through ReportUntrapped. Wraps every entry from the event loop.
+// Runs routine with no trap of its own: an error it raises ends the program,
+// as every error no routine traps does: its number and description in a
+// critical box and on stderr, then exit status 2. Wraps every entry from the
+// event loop.
 void RunUntrapped(const std::function<void()>& routine);
 
 } // namespace Platform

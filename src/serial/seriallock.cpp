@@ -28,6 +28,11 @@ const QStringList kSerialLockFolders = {
 
 namespace {
 
+// The PID a lock file names: ASCII ("      1234\n", minicom's "      1234
+// minicom user\n", QLockFile's "1234\nprogram\nhost\n") or the older binary
+// 4-byte PID in the machine's order. 0 when it names none.
+qint64 lockOwner(const QByteArray& content);
+
 // A lock file is a line or three; whatever follows is not read.
 constexpr qsizetype kLockFileSize = 128;
 // Ten ASCII digits hold every PID the kernel hands out.
@@ -146,8 +151,6 @@ DeviceLock firstLock(const QString& device, const QStringList& folders, Look loo
     return {};
 }
 
-} // namespace
-
 qint64 lockOwner(const QByteArray& content) {
     if (content.size() == 4 && !isAsciiText(content)) {
         qint32 pid = 0;
@@ -163,6 +166,8 @@ qint64 lockOwner(const QByteArray& content) {
         return 0;
     return line.left(digits).toLongLong();
 }
+
+} // namespace
 
 DeviceLock findDeviceLock(const QString& device, const QStringList& folders) {
     return firstLock(device, folders, findLockFile);
