@@ -154,18 +154,6 @@ std::unique_ptr<Transport> Pool::open(QString& why) {
 
 } // namespace
 
-namespace {
-std::chrono::milliseconds boundSetting = kBound;
-} // namespace
-
-std::chrono::milliseconds bound() {
-    return boundSetting;
-}
-
-void setBound(std::chrono::milliseconds bound) {
-    boundSetting = bound;
-}
-
 std::unique_ptr<Transport> open(const Request& request, QString& why) {
     why.clear();
     return Pool(request).open(why);

@@ -28,8 +28,14 @@ void shortenStall(milliseconds stall) {
 
 const Wait kWaits[] = {
     {QLatin1String("silentcut"), TcpLine::kSilentCut, TcpLine::setSilentCut},
-    {QLatin1String("bound"), PoolOpen::kBound, PoolOpen::setBound},
-    {QLatin1String("write"), kWriteTimeout, setWriteTimeout},
+    {QLatin1String("bound"), PoolOpen::kBound,
+     [](milliseconds bound) {
+         PoolOpen::bound() = bound;
+     }},
+    {QLatin1String("write"), kWriteTimeout,
+     [](milliseconds write) {
+         writeTimeout() = write;
+     }},
     {QLatin1String("stall"), QtPlatform::kWindowStall, shortenStall},
 };
 

@@ -211,8 +211,8 @@ private Q_SLOTS:
         QVERIFY(slave >= 0);
         const auto keepOpen = qScopeGuard([slave] { ::close(slave); });
         QCOMPARE(::tcflow(slave, TCOOFF), 0); // output stopped: nothing can be written
-        setWriteTimeout(kShortWrite);         // the write, and the close's, wait it out
-        const auto restore = qScopeGuard([] { setWriteTimeout(kWriteTimeout); });
+        writeTimeout() = kShortWrite;         // the write, and the close's, wait it out
+        const auto restore = qScopeGuard([] { writeTimeout() = kWriteTimeout; });
         MSComm comm = control();
         comm.setPortOpen(true);
         comm.setOutput(QStringLiteral("ATH\r"));

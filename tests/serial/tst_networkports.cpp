@@ -113,8 +113,8 @@ private Q_SLOTS:
         mapPool({refusedTarget(), busy.target("socket"), busy.target("rfc2217"),
                  QStringLiteral("rfc2217://modems"), silent.target("rfc2217")});
         // Long enough for every target to start and fail, short of the shipped 3 s.
-        PoolOpen::setBound(std::chrono::milliseconds(1500));
-        const auto restore = qScopeGuard([] { PoolOpen::setBound(PoolOpen::kBound); });
+        PoolOpen::bound() = std::chrono::milliseconds(1500);
+        const auto restore = qScopeGuard([] { PoolOpen::bound() = PoolOpen::kBound; });
         MSComm comm = control();
         comm.setCommPort(2);
         QElapsedTimer clock;

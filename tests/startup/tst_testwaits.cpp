@@ -15,8 +15,8 @@ class TestTestWaits : public QObject {
 private Q_SLOTS:
     void cleanup() {
         TcpLine::setSilentCut(TcpLine::kSilentCut);
-        PoolOpen::setBound(PoolOpen::kBound);
-        setWriteTimeout(kWriteTimeout);
+        PoolOpen::bound() = PoolOpen::kBound;
+        writeTimeout() = kWriteTimeout;
     }
 
     void onlyShorterBoundsAreTaken_data() {
