@@ -21,9 +21,12 @@ using namespace std::chrono_literals;
 // A busy ser2net closes within a few milliseconds of accepting.
 constexpr std::chrono::milliseconds kBusySettle = 200ms;
 constexpr int kLongestServerText = 80;
-// Keepalive probes start after this much silence, one a second; with the
-// user timeout they end a dead connection kSilentCut after its last packet.
-constexpr int kKeepAliveIdleSeconds = 3;
+// Keepalive probes start after half the silent cut of silence (3 s), one a
+// second; with the user timeout they end a dead connection the silent cut
+// after its last packet.
+int keepAliveIdleSeconds() {
+    return std::max(1, int(TcpLine::silentCut().count() / 2000));
+}
 constexpr int kKeepAliveIntervalSeconds = 1;
 constexpr int kKeepAliveProbes = 5;
 
@@ -54,7 +57,7 @@ void setOption(int fd, int level, int name, int value) {
 void tuneConnected(int fd) {
     setOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
     setOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-    setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
+    setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, keepAliveIdleSeconds());
     setOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
     setOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
     setOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, int(TcpLine::silentCut().count()));
