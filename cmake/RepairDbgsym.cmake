@@ -24,7 +24,9 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
     file(MAKE_DIRECTORY ${root}/usr/share/doc)
     file(CREATE_LINK ${CPACK_PACKAGE_NAME} ${root}/usr/share/doc/${CPACK_PACKAGE_NAME}-dbgsym
         SYMBOLIC)
-    execute_process(COMMAND dpkg-deb --root-owner-group --build ${root} ${package}
+    # xz at its lowest level: 15% larger than dpkg-deb's default (-z6) and six
+    # times faster, which every package build and its test pays twice.
+    execute_process(COMMAND dpkg-deb -Zxz -z1 --root-owner-group --build ${root} ${package}
         OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
     file(REMOVE_RECURSE ${root})
 endforeach()

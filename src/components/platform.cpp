@@ -46,10 +46,7 @@ Hooks defaultHooks() {
         wake.start(maxWait);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     };
-    h.endProcess = [](int status) {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    };
+    h.endProcess = ExitNow;
     h.now = [] {
         return Clock::now();
     };
@@ -123,11 +120,15 @@ void DoEvents(std::chrono::milliseconds maxWait) {
     hooks().processEvents(maxWait);
 }
 
+void ExitNow(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
 void End(int status) {
     hooks().endProcess(status);
     // A hook that returns would break "nothing runs after the end".
-    std::fflush(nullptr);
-    std::_Exit(status);
+    ExitNow(status);
 }
 
 Clock::time_point Now() {
@@ -147,13 +148,17 @@ void Interrupt() {
     hooks().interrupt();
 }
 
-void ReportUntrapped(const RunTimeError& error) {
+namespace {
+
+[[noreturn]] void ReportUntrapped(const RunTimeError& error) {
     MsgBox(QStringLiteral("Error %1 en tiempo de ejecución: %2")
                .arg(error.number())
                .arg(error.description()),
            vbCritical, kApplicationTitle);
     End(ExitUntrappedError);
 }
+
+} // namespace
 
 void RunUntrapped(const std::function<void()>& routine) {
     try {

@@ -32,7 +32,7 @@ enum MsgBoxStyle : int {
     vbCritical = 16,
     vbExclamation = 48,
 };
-enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
+enum MsgBoxResult : int { vbOK = 1, vbAbort = 3, vbRetry = 4, vbIgnore = 5 };
 
 enum ExitStatus : int {
     ExitDone = 0,
@@ -112,6 +112,10 @@ void Beep();
 void PrepareBeep();
 void DoEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0});
 [[noreturn]] void End(int status);
+// The real end, the installed endProcess's unless a test replaces it: what is
+// buffered is written, then the process exits at once, running no destructors
+// (a window torn down at exit waits on the display).
+[[noreturn]] void ExitNow(int status);
 Clock::time_point Now();
 void ShowProgress(const QString& text, std::optional<Deadline> deadline,
                   std::function<void()> onCancel);
@@ -126,12 +130,10 @@ void Interrupt();
 void Echo(const QString& text);
 void Note(const QString& text);
 
-// The end of every error no routine traps: the error's number and description
-// in a critical box and on stderr, then exit status 2.
-[[noreturn]] void ReportUntrapped(const RunTimeError& error);
-
-// Runs routine with no trap of its own: an error it raises ends the program
-// through ReportUntrapped. Wraps every entry from the event loop.
+// Runs routine with no trap of its own: an error it raises ends the program,
+// as every error no routine traps does: its number and description in a
+// critical box and on stderr, then exit status 2. Wraps every entry from the
+// event loop.
 void RunUntrapped(const std::function<void()>& routine);
 
 } // namespace Platform

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "runtimeerror.h"
 
+namespace {
+
+// The standard description of an error number; empty for numbers it does not know.
 QString errorText(int number) {
     switch (number) {
     case InvalidProcedureCall:
@@ -41,6 +44,8 @@ QString errorText(int number) {
         return {};
     }
 }
+
+} // namespace
 
 RunTimeError::RunTimeError(int number, QString description)
     : m_number(number), m_description(std::move(description)),

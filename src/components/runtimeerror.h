@@ -28,9 +28,6 @@ enum ErrorNumber : int {
     PortConfigurationFailed = 8015,
 };
 
-// The standard description of an error number; empty for numbers it does not know.
-QString errorText(int number);
-
 class RunTimeError : public std::exception {
 public:
     // A number and its whole description, as a component reports them.

@@ -132,7 +132,7 @@ void LocalDevice::send(const QByteArray& bytes) {
     // hang-up unsent. Only a line that takes nothing now is waited for.
     m_port.flush();
     if (!queued ||
-        (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(kWriteTimeout.count())))) {
+        (m_port.bytesToWrite() > 0 && !m_port.waitForBytesWritten(int(writeTimeout().count())))) {
         const RunTimeError error(DeviceIoError,
                                  QStringLiteral("%1: %2.").arg(m_device, m_port.errorString()));
         recordFailure();
@@ -151,6 +151,6 @@ void LocalDevice::close() {
     if (!m_port.isOpen())
         return;
     if (m_port.bytesToWrite() > 0)
-        m_port.waitForBytesWritten(int(kWriteTimeout.count()));
+        m_port.waitForBytesWritten(int(writeTimeout().count()));
     m_port.close();
 }

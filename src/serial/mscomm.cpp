@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "mscomm.h"
 
+#include "portnumber.h"
 #include "porttargets.h"
 #include "runtimeerror.h"
 
@@ -18,7 +19,7 @@ void MSComm::setPortOpen(bool open) {
 }
 
 void MSComm::setCommPort(qint16 port) {
-    if (port < 1 || port > 255)
+    if (!isCommPort(port))
         throw RunTimeError(InvalidPortNumber, QStringLiteral("COM%1 no existe.").arg(port));
     if (port == m_commPort)
         return;

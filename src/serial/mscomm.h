@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// src/serial: the serial-line control (here) and the ways it reaches a
-// modem, one file each: a local device (localdevice.h, QSerialPort, lock files
-// in seriallock.h), RFC 2217 (rfc2217port.h, its Telnet codec pure in
-// rfc2217codec.h) and raw TCP (rawtcpport.h) on a plain socket (tcpline.h),
-// and a pool of them (poolopen.h, porttargets.h); the line settings and port
-// number texts (linesettings.h, portnumber.h). Qt Core and SerialPort;
-// includes only from components/.
+// src/serial: the serial-line control (here; the dial drives it as the
+// SerialLine of serialline.h) and the ways it reaches a modem, each a
+// Transport (transport.h), one file each: a local device (localdevice.h,
+// QSerialPort, lock files in seriallock.h), RFC 2217 (rfc2217port.h, its
+// Telnet codec pure in rfc2217codec.h) and raw TCP (rawtcpport.h) on a plain
+// socket (tcpline.h, its address in networkaddress.h), TLS under either
+// (tlssession.h, on OpenSSL opened when needed, openssl.h), and a pool of them
+// (poolopen.h, porttargets.h); why an open failed (openfailure.h); the line
+// settings and port number texts (linesettings.h, portnumber.h). Qt Core and
+// SerialPort; includes only from components/.
 //
 // MSComm: the serial-line control. Until a port is selected it holds none:
 // opening then opens nothing and what is sent waits, in order, for the real
@@ -25,7 +28,6 @@
 class MSComm : public SerialLine {
 public:
     void setPortOpen(bool open) override;
-    bool portOpen() const override { return m_portOpen; }
     void setOutput(const QString& text) override;
     void setCommPort(qint16 port) override;
     void setSettings(const QString& settings) override;

@@ -66,7 +66,7 @@ private:
 
     const Request& m_request;
     std::vector<Attempt> m_attempts;
-    QDeadlineTimer m_deadline{kBound};
+    QDeadlineTimer m_deadline{bound()};
     QDeadlineTimer m_nextStart{0};
 };
 
@@ -123,7 +123,7 @@ void Pool::fail(QString& why) {
     QStringList lines;
     for (Attempt& attempt : m_attempts) {
         if (attempt.state == Transport::Opening::Underway)
-            attempt.line->abandon(kBound);
+            attempt.line->abandon(bound());
         lines.append(attempt.why());
     }
     why = lines.join(QLatin1Char('\n'));

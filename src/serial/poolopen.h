@@ -21,6 +21,11 @@ namespace PoolOpen {
 
 inline constexpr std::chrono::milliseconds kStagger{250};
 inline constexpr std::chrono::milliseconds kBound{3000};
+// kBound, unless a test that waits it out has shortened it here.
+inline std::chrono::milliseconds& bound() {
+    static std::chrono::milliseconds open = kBound;
+    return open;
+}
 
 // Asked between the passes of an open that waits: false gives it up.
 using KeepGoing = std::function<bool()>;

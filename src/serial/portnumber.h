@@ -14,3 +14,6 @@ qint16 toPortNumber(const QString& text);
 // The port numbers CommPort accepts: COM1 to COM255.
 constexpr qint16 kFirstCommPort = 1;
 constexpr qint16 kLastCommPort = 255;
+constexpr bool isCommPort(qint16 port) {
+    return port >= kFirstCommPort && port <= kLastCommPort;
+}

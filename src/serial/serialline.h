@@ -11,7 +11,6 @@ public:
 
     // True opens the port selected by CommPort with the current line settings.
     virtual void setPortOpen(bool open) = 0;
-    virtual bool portOpen() const = 0;
     // Sends the characters in order, adding nothing.
     virtual void setOutput(const QString& text) = 0;
     virtual void setCommPort(qint16 port) = 0;

@@ -28,6 +28,11 @@ const QStringList kSerialLockFolders = {
 
 namespace {
 
+// The PID a lock file names: ASCII ("      1234\n", minicom's "      1234
+// minicom user\n", QLockFile's "1234\nprogram\nhost\n") or the older binary
+// 4-byte PID in the machine's order. 0 when it names none.
+qint64 lockOwner(const QByteArray& content);
+
 // A lock file is a line or three; whatever follows is not read.
 constexpr qsizetype kLockFileSize = 128;
 // Ten ASCII digits hold every PID the kernel hands out.
@@ -41,13 +46,23 @@ QString lockName(QString device) {
     return QStringLiteral("LCK..") + device.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
+// FHS names a lock after the device's base name alone: /dev/pts/3 is LCK..3.
+QString baseLockName(const QString& device) {
+    return QStringLiteral("LCK..") + QFileInfo(device).fileName();
+}
+
 // The device as named and, for a link such as /dev/modem, the device it
-// points to, which other programs lock under its own name.
+// points to, which other programs lock under its own name; each under
+// QSerialPort's and lockdev's name and FHS's, so a program following either
+// is seen.
 QStringList lockNames(const QString& device) {
-    QStringList names{lockName(device)};
-    const QString real = QFileInfo(device).canonicalFilePath();
-    if (!real.isEmpty() && !names.contains(lockName(real)))
-        names.append(lockName(real));
+    QStringList names;
+    for (const QString& path : {device, QFileInfo(device).canonicalFilePath()}) {
+        for (const QString& name : {lockName(path), baseLockName(path)}) {
+            if (!path.isEmpty() && !names.contains(name))
+                names.append(name);
+        }
+    }
     return names;
 }
 
@@ -136,8 +151,6 @@ DeviceLock firstLock(const QString& device, const QStringList& folders, Look loo
     return {};
 }
 
-} // namespace
-
 qint64 lockOwner(const QByteArray& content) {
     if (content.size() == 4 && !isAsciiText(content)) {
         qint32 pid = 0;
@@ -153,6 +166,8 @@ qint64 lockOwner(const QByteArray& content) {
         return 0;
     return line.left(digits).toLongLong();
 }
+
+} // namespace
 
 DeviceLock findDeviceLock(const QString& device, const QStringList& folders) {
     return firstLock(device, folders, findLockFile);

@@ -6,7 +6,6 @@
 // using the modem; so the lock is looked at here first.
 #pragma once
 
-#include <QByteArray>
 #include <QStringList>
 
 // Where serial lock files are looked for, as QSerialPort makes them.
@@ -24,11 +23,6 @@ struct DeviceLock {
     QString program; // the live holder's name; empty when the system hides it
     QString why;     // the system's reason a gone process's lock was kept
 };
-
-// The PID a lock file names: ASCII ("      1234\n", minicom's "      1234
-// minicom user\n", QLockFile's "1234\nprogram\nhost\n") or the older binary
-// 4-byte PID in the machine's order. 0 when it names none.
-qint64 lockOwner(const QByteArray& content);
 
 // What the device's lock files say, removing nothing.
 DeviceLock findDeviceLock(const QString& device, const QStringList& folders = kSerialLockFolders);

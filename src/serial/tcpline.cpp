@@ -21,9 +21,12 @@ using namespace std::chrono_literals;
 // A busy ser2net closes within a few milliseconds of accepting.
 constexpr std::chrono::milliseconds kBusySettle = 200ms;
 constexpr int kLongestServerText = 80;
-// Keepalive probes start after this much silence, one a second; with the
-// user timeout they end a dead connection kSilentCut after its last packet.
-constexpr int kKeepAliveIdleSeconds = 3;
+// Keepalive probes start after half the silent cut of silence (3 s), one a
+// second; with the user timeout they end a dead connection the silent cut
+// after its last packet.
+int keepAliveIdleSeconds() {
+    return std::max(1, int(TcpLine::silentCut().count() / 2000));
+}
 constexpr int kKeepAliveIntervalSeconds = 1;
 constexpr int kKeepAliveProbes = 5;
 
@@ -54,18 +57,27 @@ void setOption(int fd, int level, int name, int value) {
 void tuneConnected(int fd) {
     setOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
     setOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-    setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
+    setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, keepAliveIdleSeconds());
     setOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
     setOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
-    setOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT,
-              int(std::chrono::milliseconds(TcpLine::kSilentCut).count()));
+    setOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, int(TcpLine::silentCut().count()));
 }
+
+std::chrono::milliseconds silentCutSetting = TcpLine::kSilentCut;
 
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
+
+std::chrono::milliseconds TcpLine::silentCut() {
+    return silentCutSetting;
+}
+
+void TcpLine::setSilentCut(std::chrono::milliseconds cut) {
+    silentCutSetting = cut;
+}
 
 // One lookup's request and everything it points at, kept together: a lookup
 // still running when the line goes cannot be stopped, and keeps using them.
@@ -390,7 +402,7 @@ bool TcpLine::waitFor(short events, const QDeadlineTimer& deadline) const {
 }
 
 void TcpLine::send(const QByteArray& bytes) {
-    const QDeadlineTimer deadline(kWriteTimeout);
+    const QDeadlineTimer deadline(writeTimeout());
     qint64 sent = 0;
     int error = m_fd < 0 || !m_connected ? ENOTCONN : 0;
     while (error == 0 && sent < bytes.size()) {

@@ -26,6 +26,9 @@ public:
     // A connection that has carried nothing back for this long is dead: a cut
     // cable or a server without power says nothing, so only time tells.
     static constexpr std::chrono::seconds kSilentCut{6};
+    // kSilentCut, unless a test that waits it out has shortened it.
+    static std::chrono::milliseconds silentCut();
+    static void setSilentCut(std::chrono::milliseconds cut);
 
     // With tls, the connection is encrypted once connected (rfc2217+tls://,
     // socket+tls://), and counts as connected once the handshake is done.
@@ -59,7 +62,7 @@ public:
     QByteArray take(qint64 most = -1);
     // The connection is gone: closed by either end, or broken.
     bool closed() const { return m_fd < 0 || m_ended; }
-    // Sends within kWriteTimeout or raises error 57 (the connection counts as lost).
+    // Sends within writeTimeout() or raises error 57 (the connection counts as lost).
     void send(const QByteArray& bytes);
     void close();
     bool lost() const { return m_ended; }

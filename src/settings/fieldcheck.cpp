@@ -2,6 +2,7 @@
 #include "fieldcheck.h"
 
 #include "dialersettings.h"
+#include "dialstring.h"
 #include "linesettings.h"
 #include "portnumber.h"
 #include "profileschema.h"
@@ -17,22 +18,24 @@ QString refusal(const QString& field, const QString& value, const QString& form)
 
 bool isDialablePort(const QString& value) {
     try {
-        const qint16 port = toPortNumber(value);
-        return port >= kFirstCommPort && port <= kLastCommPort;
+        return isCommPort(toPortNumber(value));
+    } catch (const RunTimeError&) {
+        return false;
+    }
+}
+
+// The dial's own checks: a prefix passes when a dial could send it.
+bool isDialablePrefix(const QString& prefix) {
+    try {
+        checkPrefix(prefix);
+        checkDialable(prefix);
+        return true;
     } catch (const RunTimeError&) {
         return false;
     }
 }
 
 } // namespace
-
-bool isDialablePrefix(const QString& prefix) {
-    for (const QChar c : prefix) {
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E || c == QLatin1Char(';'))
-            return false;
-    }
-    return true;
-}
 
 std::optional<QString> whyUnusable(const QString& key, const QString& value) {
     if (value.isEmpty())

@@ -14,8 +14,4 @@ namespace ModDialer {
 // a dial can use it; an empty value always passes, as that clears a setting.
 std::optional<QString> whyUnusable(const QString& key, const QString& value);
 
-// A prefix reaches the modem inside "ATDT...;": only printable ASCII, and no
-// ";", after which a Hayes modem runs the rest of the line as commands.
-bool isDialablePrefix(const QString& prefix);
-
 } // namespace ModDialer

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// src/settings, two libraries: the settings store (dialersettings.h, Qt Core),
-// which the dial reads, and the settings window (here, with txtfield.h and the
-// check of what it saves, fieldcheck.h, on Qt Widgets). The window includes
-// from serial/ and components/, the store from components/ only.
+// src/settings, two libraries: the settings store (Qt Core), which the dial
+// reads: the settings (dialersettings.h) and what may reach the modem
+// (dialstring.h); and the settings window (here, with txtfield.h and the check
+// of what it saves, fieldcheck.h, on Qt Widgets). The store includes from
+// serial/ and components/; the window from the store too.
 //
 // FrmDIALER: the settings window. One instance per process, created and loaded
 // by the first reference; it also carries the serial-line control MSComm1, so a

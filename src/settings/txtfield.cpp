@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "txtfield.h"
 
-#include "fieldfinder.h"
 #include "runtimeerror.h"
 
 #include <limits>

@@ -8,6 +8,7 @@
 #include "platformstart.h"
 #include "qtplatform.h"
 #include "startup.h"
+#include "testwaits.h"
 #include "usage.h"
 
 #include <cstdio>
@@ -105,6 +106,7 @@ int run(int argc, char** argv) {
         Platform::Note(QStringLiteral("no se pudo cargar la traducción de Qt al español "
                                       "(qtbase_es); sus textos propios saldrán en inglés"));
     QtPlatform::install();
+    TestWaits::apply();
     ModDialer::serialLineProvider() = []() -> SerialLine& {
         return FrmDIALER::hiddenInstance().MSComm1;
     };

@@ -7,8 +7,6 @@
 #include "questiongate.h"
 #include "watchdog.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <QApplication>
 #include <QKeyEvent>
@@ -39,10 +37,7 @@ QPushButton* addButton(QMessageBox& box, QMessageBox::StandardButton which, cons
     return button;
 }
 
-// Qt can block for good building or painting a window when the desktop is out
-// of threads or descriptors: a window not up and painted within this long
-// never will be, and the watchdog ends the process rather than hang.
-constexpr std::chrono::seconds kWindowStall{5};
+std::chrono::seconds windowStall = kWindowStall;
 // Painting happens in the event loop, after the window is shown: the guard
 // stays until the loop has run this long.
 constexpr std::chrono::milliseconds kWindowSettled{500};
@@ -70,7 +65,7 @@ void runModal(QMessageBox& box) {
 }
 
 int showMessageBox(const QString& prompt, int style, const QString& title, const QString& details) {
-    Watchdog::stallGuard(kWindowStall);
+    Watchdog::stallGuard(windowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(iconFor(style), title, prompt);
     box.setTextFormat(Qt::PlainText); // the request's and the profile's text, markup and all
@@ -179,7 +174,7 @@ private:
 };
 
 bool askQuestion(const QString& prompt, const QString& acceptText) {
-    Watchdog::stallGuard(kWindowStall);
+    Watchdog::stallGuard(windowStall);
     const auto settled = qScopeGuard([] { Watchdog::stallOver(); });
     QMessageBox box(QMessageBox::Question, Platform::kApplicationTitle, prompt);
     box.setTextFormat(Qt::PlainText); // the prefix comes from the profile
@@ -196,6 +191,10 @@ bool askQuestion(const QString& prompt, const QString& acceptText) {
 
 } // namespace
 
+void setWindowStall(std::chrono::seconds stall) {
+    windowStall = stall;
+}
+
 void install() {
     Watchdog::install();
     Platform::Hooks& hooks = Platform::hooks();
@@ -211,17 +210,14 @@ void install() {
         });
     };
     hooks.prepareBeep = DialledCue::prepare;
-    hooks.endProcess = [](int status) {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    };
+    hooks.endProcess = Platform::ExitNow;
     hooks.showProgress = [](const QString& text, std::optional<Platform::Deadline> deadline,
                             std::function<void()> onCancel) {
         if (progress()) {
             progress()->setDeadline(deadline);
             return;
         }
-        Watchdog::stallGuard(kWindowStall);
+        Watchdog::stallGuard(windowStall);
         progress() = std::make_unique<DialProgress>(text, deadline, std::move(onCancel));
         progress()->show();
         guardUntilSettled(progress().get());

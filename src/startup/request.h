@@ -33,18 +33,6 @@ bool isInternationalCode(const QString& code);
 // The prefix directly in front of a number that is not blank; else the number.
 QString withPrefix(const QString& number, const QString& prefix);
 
-// After ";" a Hayes modem runs the rest of the line as commands, so a prefix
-// holding one would turn every dial into commands: error 5.
-void checkPrefix(const QString& prefix);
-
-// V.250 guarantees a modem's command line 40 characters after "AT".
-inline constexpr qsizetype kDialBodyLimit = 40;
-
-// Only printable ASCII may reach the modem, and no ";": a CR, an LF or a ";"
-// in the number would smuggle commands onto the line. The dial body ("DT",
-// the number, ";") must fit kDialBodyLimit. Anything else: error 5.
-void checkDialable(const QString& number);
-
 // What follows "ATDT" for a request: a link's number or the one between "#"
 // characters, with the prefix in front, every check above applied.
 QString dialledNumber(const QString& request, const QString& prefix,

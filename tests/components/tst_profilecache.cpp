@@ -58,6 +58,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("seen");
         QTest::addColumn<int>("reads");
         QTest::newRow("unchanged: not read again") << true << false << Change::None << "1" << 1;
+        QTest::newRow("unchanged, stamped a moment ago: read again")
+            << false << false << Change::None << "1" << 2;
         QTest::newRow("same size, rewritten at once")
             << false << false << Change::InPlace << "2" << 2;
         QTest::newRow("our own write, then another at once")

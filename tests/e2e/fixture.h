@@ -4,6 +4,10 @@
 #include "harness.h"
 #include "support/profilehome.h"
 
+#include <initializer_list>
+#include <optional>
+#include <QStandardPaths>
+
 namespace e2e {
 
 // A scratch home for one test: the profile folder and a runtime folder.
@@ -33,8 +37,17 @@ struct Scratch : ProfileHome {
     QByteArray profile() const { return read(); }
 };
 
-inline bool haveDisplay() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY");
+// Why an end-to-end test cannot run on this machine (no X display, one of
+// the programs it drives missing), or nothing: every test case's preamble.
+inline std::optional<QByteArray>
+missingForEndToEnd(std::initializer_list<const char*> programs = {}) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return QByteArray("needs an X display (scripts/test runs these under Xvfb)");
+    for (const char* program : programs) {
+        if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
+            return QByteArray("needs ") + program + " (scripts/setup installs it)";
+    }
+    return std::nullopt;
 }
 
 } // namespace e2e

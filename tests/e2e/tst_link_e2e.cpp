@@ -126,8 +126,8 @@ class TestLinkEndToEnd : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        if (!haveDisplay())
-            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
+        if (const auto missing = missingForEndToEnd({"xdotool", "xdg-open"}))
+            QSKIP(missing->constData());
     }
     void init() { m_scratch = std::make_unique<Scratch>(); }
     void cleanup() {

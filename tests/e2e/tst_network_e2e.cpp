@@ -59,10 +59,8 @@ class TestNetworkEndToEnd : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        if (!haveDisplay())
-            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
-        if (QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty())
-            QSKIP("needs ser2net (scripts/setup installs it)");
+        if (const auto missing = missingForEndToEnd({"ser2net"}))
+            QSKIP(missing->constData());
     }
     void init() { m_scratch = std::make_unique<Scratch>(); }
     void cleanup() {

@@ -46,10 +46,8 @@ class TestTlsEndToEnd : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        if (!haveDisplay())
-            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
-        if (QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty())
-            QSKIP("needs ser2net (scripts/setup installs it)");
+        if (const auto missing = missingForEndToEnd({"ser2net"}))
+            QSKIP(missing->constData());
         m_scratch = std::make_unique<Scratch>();
         m_certs = m_scratch->scratch(QStringLiteral("certs"));
         const QString allowed = m_certs + QStringLiteral("/auth/puesto1/allowed_certs");

@@ -83,8 +83,8 @@ class TestWindowEndToEnd : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        if (!haveDisplay())
-            QSKIP("needs an X display (scripts/test runs these under Xvfb)");
+        if (const auto missing = missingForEndToEnd())
+            QSKIP(missing->constData());
     }
     void init() { m_scratch = std::make_unique<Scratch>(); }
 

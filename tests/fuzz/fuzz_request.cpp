@@ -2,6 +2,7 @@
 // The request parser: number cutting, tel: links, prefix and the dialable
 // check, which together keep anything but a number off the modem's line. Input: prefix,
 // international code, then the request text.
+#include "dialstring.h"
 #include "fuzzsupport.h"
 #include "request.h"
 #include "runtimeerror.h"

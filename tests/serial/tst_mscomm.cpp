@@ -5,6 +5,7 @@
 #include "porttargets.h"
 #include "pty.h"
 #include "runtimeerror.h"
+#include "seriallock.h"
 #include "support/errorof.h"
 
 #include <fcntl.h>
@@ -58,6 +59,7 @@ private:
 };
 
 const QString kTestPort = QStringLiteral("/dev/cvdialer-test-port");
+constexpr std::chrono::milliseconds kShortWrite{100};
 
 // A copy of sleep named name, so that the lock's holder has that name.
 qint64 startHolder(QProcess& process, const QTemporaryDir& dir, const QString& name) {
@@ -104,7 +106,6 @@ private Q_SLOTS:
     void withoutAPortOpeningWaitsAndTextGoesOutAtTheRealOpen() {
         MSComm comm = control();
         comm.setPortOpen(true);
-        QVERIFY(comm.portOpen());
         comm.setOutput(QStringLiteral("ATH\r"));
         comm.setCommPort(4);
         comm.setSettings(QStringLiteral("9600,N,8,1"));
@@ -113,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(m_modem->receive("ATDT1;\r"), QByteArray("ATH\rATDT1;\r"));
         comm.setPortOpen(true); // already open: nothing happens
         comm.setPortOpen(false);
-        QVERIFY(!comm.portOpen());
+        QCOMPARE(errorOf([&] { comm.setOutput(QString()); }), int(PortNotOpen));
     }
 
     void receivedTextIsCountedTakenAndDiscarded() {
@@ -210,6 +211,8 @@ private Q_SLOTS:
         QVERIFY(slave >= 0);
         const auto keepOpen = qScopeGuard([slave] { ::close(slave); });
         QCOMPARE(::tcflow(slave, TCOOFF), 0); // output stopped: nothing can be written
+        writeTimeout() = kShortWrite;         // the write, and the close's, wait it out
+        const auto restore = qScopeGuard([] { writeTimeout() = kWriteTimeout; });
         MSComm comm = control();
         comm.setPortOpen(true);
         comm.setOutput(QStringLiteral("ATH\r"));
@@ -217,6 +220,22 @@ private Q_SLOTS:
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(DeviceIoError));
         QVERIFY2(comm.openFailure().startsWith(QStringLiteral("COM4 (%1): ").arg(m_modem->slave())),
                  qPrintable(comm.openFailure()));
+    }
+
+    // A device in a subfolder is locked as lockdev and Qt name it or as FHS does.
+    void subfolderDeviceLockUnderEitherName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Qt and lockdev") << "LCK..pts_3";
+        QTest::newRow("FHS base name") << "LCK..3";
+    }
+    void subfolderDeviceLockUnderEitherName() {
+        QFETCH(QString, name);
+        QTemporaryDir locks;
+        const qint64 self = QCoreApplication::applicationPid();
+        QVERIFY(writeFile(locks.filePath(name), QStringLiteral("%1\n").arg(self, 10).toLatin1()));
+        const DeviceLock lock = findDeviceLock(QStringLiteral("/dev/pts/3"), {locks.path()});
+        QCOMPARE(int(lock.state), int(DeviceLock::Held));
+        QCOMPARE(lock.pid, self);
     }
 
     // Each way a port is not had says its true cause in Spanish, the system's
@@ -300,7 +319,7 @@ private Q_SLOTS:
         comm.setCommPort(4);
         comm.setPortOpen(true);
         comm.setCommPort(5);
-        QVERIFY(!comm.portOpen());
+        QCOMPARE(errorOf([&] { comm.setOutput(QString()); }), int(PortNotOpen));
         comm.setPortOpen(true);
         comm.setOutput(QStringLiteral("AT\r"));
         QCOMPARE(second.receive("AT\r"), QByteArray("AT\r"));

@@ -2,6 +2,8 @@
 // The settings window: layout, keyboard, loading and saving against real files.
 #include "dialersettings.h"
 #include "frmdialer.h"
+#include "runtimeerror.h"
+#include "support/errorof.h"
 #include "support/fakeplatform.h"
 #include "support/profilehome.h"
 
@@ -181,7 +183,7 @@ private Q_SLOTS:
         writeProfile("[PARAMETROS]\nCOMM=5\nSETTINGS=1200,N,8,1\n");
         DialerSettings = {QStringLiteral("viejo"), QStringLiteral("9"), QStringLiteral("x")};
         QVERIFY(!FrmDIALER::exists());
-        QVERIFY(!window().MSComm1.portOpen());
+        QCOMPARE(errorOf([&] { window().MSComm1.setOutput(QString()); }), int(PortNotOpen));
         QVERIFY(!window().isVisible());
         QCOMPARE(DialerSettings.Anteponer, QString());
         QCOMPARE(DialerSettings.Comm, QStringLiteral("5"));

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // Cutting the number out of the request text and putting the prefix in front.
+#include "dialstring.h"
 #include "request.h"
 #include "runtimeerror.h"
 #include "support/errorof.h"

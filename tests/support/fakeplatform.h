@@ -46,7 +46,6 @@ public:
     QString failureReason;
 
     void setPortOpen(bool open) override { m_script.step(open ? "open" : "close"); }
-    bool portOpen() const override { return true; }
     void setOutput(const QString& text) override {
         m_script.step(QStringLiteral("out"), escaped(text));
         for (const QString& reply : replies(text))
