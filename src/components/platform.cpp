@@ -2,6 +2,7 @@
 #include "platform.h"
 
 #include "runtimeerror.h"
+#include "watchdog.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -92,9 +93,12 @@ QString Command() {
     return requestText();
 }
 
+// A launcher that stopped reading our stderr must not stop the dial: a failed
+// write here is dropped (SIGPIPE is ignored from the first instruction).
 void Echo(const QString& text) {
     std::fprintf(stderr, "cvdialer: %s\n", oneLine(text).toUtf8().constData());
     std::fflush(stderr);
+    std::clearerr(stderr);
 }
 
 void Note(const QString& text) {
@@ -124,6 +128,7 @@ void DoEvents(std::chrono::milliseconds maxWait) {
 }
 
 void End(int status) {
+    Watchdog::freeLine(); // an end after the dial command that skipped the hang-up
     hooks().endProcess(status);
     // A hook that returns would break "nothing runs after the end".
     std::fflush(nullptr);
