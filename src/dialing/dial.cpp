@@ -76,6 +76,8 @@ int dialAndWait(const QString& dialCommand, DiallingWindow& window, ErrorTrap& t
     if (settleHangUp(window, trap) == WaitEnd::Cancelled)
         return Platform::ExitCancelled;
     trap([] { MSComm1().setInBufferCount(0); });
+    // From the dial command on, no end may leave the line off-hook.
+    Watchdog::setLineToFree(MSComm1().lineToFree());
     trap([&] { MSComm1().setOutput(dialCommand); });
     std::optional<std::chrono::seconds> limit = Profile::kDefaultTimeLimit;
     trap([&] { limit = dialTimeLimit(); });
@@ -143,6 +145,7 @@ void Dial(const QString& number) {
     const int dialled = dialAndWait(dialCommand, window, trap);
     window.close();
     const int status = hangUp(dialled, trap);
+    Watchdog::setLineToFree({}); // hung up; its descriptor goes with the close
     trap([] { MSComm1().setPortOpen(false); });
     Platform::End(status);
 }
