@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <initializer_list>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,7 +82,8 @@ extern "C" void onDeadline(int) {
     ::_exit(exitStatus);
 }
 
-// An abort (Qt's fatal errors end that way) still dies as one, once the line is free.
+// An abort (Qt's fatal errors end that way) or a crash still dies as one,
+// once the line is free.
 extern "C" void onAbort(int signal) {
     freeLine();
     ::signal(signal, SIG_DFL);
@@ -123,8 +125,11 @@ void install() {
     action.sa_handler = onDeadline;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGALRM, &action, nullptr);
+    // A crash after the dial command frees the line too: a write is safe
+    // there, and HUPCL alone needs a modem set to hang up on DTR.
     action.sa_handler = onAbort;
-    ::sigaction(SIGABRT, &action, nullptr);
+    for (int signal : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+        ::sigaction(signal, &action, nullptr);
     if (std::get_terminate() != onTerminate)
         previousTerminate = std::set_terminate(onTerminate);
 }
