@@ -6,6 +6,7 @@
 
 #include "harness.h"
 
+#include <csignal>
 #include <optional>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -80,6 +81,12 @@ public:
     }
     QString rawTls(int modem, const QString& host) const {
         return QStringLiteral("socket+tls://%1:%2").arg(host).arg(m_rawTls.at(modem));
+    }
+    // Ends it with signal, as an administrator's stop (SIGTERM) or a crash
+    // (SIGKILL: the system closes its connections) would.
+    void stopWith(int signal) {
+        ::kill(pid_t(m_process.processId()), signal);
+        m_process.waitForFinished(5000);
     }
     void stop() {
         if (m_process.state() == QProcess::NotRunning)

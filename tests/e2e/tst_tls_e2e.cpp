@@ -127,6 +127,51 @@ private Q_SLOTS:
         QVERIFY2(dialer.stderrText().contains(refusal), qPrintable(dialer.stderrText()));
         QCOMPARE(first.received(), QByteArray());
     }
+
+    // OpenSSL writes with write(): a bank gone away must be the connection
+    // lost (status 3), not SIGPIPE, whether the dial waits or its message is up.
+    void bankGoneIsTheConnectionLost_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<bool>("messageUp");
+        QTest::addColumn<int>("stopSignal");
+        QTest::newRow("rfc2217+tls, ser2net stopped while waiting")
+            << "rfc2217+tls" << false << int(SIGTERM);
+        QTest::newRow("socket+tls, ser2net stopped while waiting")
+            << "socket+tls" << false << int(SIGTERM);
+        QTest::newRow("rfc2217+tls, connection cut (ser2net killed) while waiting")
+            << "rfc2217+tls" << false << int(SIGKILL);
+        QTest::newRow("rfc2217+tls, ser2net stopped with the message up")
+            << "rfc2217+tls" << true << int(SIGTERM);
+        QTest::newRow("socket+tls, connection cut with the message up")
+            << "socket+tls" << true << int(SIGKILL);
+    }
+    void bankGoneIsTheConnectionLost() {
+        QFETCH(QString, scheme);
+        QFETCH(bool, messageUp);
+        QFETCH(int, stopSignal);
+        Scratch scratch;
+        Modem modem(messageUp ? QStringList{} : QStringList{"--dial-silent"}, scratch.scratch());
+        const QString keys = QStringLiteral("key=%1/server.key,cert=%1/server.pem").arg(m_certs);
+        auto server = std::make_unique<Ser2net>(QStringList{modem.device()}, scratch.scratch(),
+                                                Ser2netTls{keys, m_certs + "/auth"});
+        QVERIFY(server->ready());
+        QFile::copy(m_certs + "/ca.pem", scratch.config + "/ca.pem");
+        scratch.writeModemProfile(scheme == "socket+tls" ? server->rawTls(0, "localhost")
+                                                         : server->rfc2217Tls(0, "localhost"),
+                                  {}, "[RED]\nCA=ca.pem\n");
+        Dialer dialer(scratch.config, scratch.runtime);
+        dialer.start({QStringLiteral("#5551234#")});
+        if (messageUp)
+            QVERIFY2(dialer.waitForMessage(kDialled), qPrintable(dialer.stderrText()));
+        else
+            QVERIFY(modem.waitReceived("ATDT05551234;\r"));
+        server->stopWith(stopSignal);
+        if (!messageUp)
+            QVERIFY2(dialer.waitForMessage(QStringLiteral("Se perdió la conexión con el módem.")),
+                     qPrintable(dialer.stderrText()));
+        dialer.signal(SIGTERM);
+        QCOMPARE(dialer.waitForExit(), 3);
+    }
 };
 
 QTEST_MAIN(TestTlsEndToEnd)
