@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <QCoreApplication>
 #include <QTimer>
+#include <sys/mman.h>
 #include <thread>
 
 namespace Platform {
@@ -150,6 +151,15 @@ void CloseProgress() {
 
 void Interrupt() {
     hooks().interrupt();
+}
+
+bool HasAddressSpaceFor(std::size_t bytes) {
+    void* probe =
+        ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (probe == MAP_FAILED)
+        return false;
+    ::munmap(probe, bytes);
+    return true;
 }
 
 void ReportUntrapped(const RunTimeError& error) {

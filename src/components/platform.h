@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <QString>
@@ -125,6 +126,10 @@ void Interrupt();
 // line "cvdialer: aviso: <text>".
 void Echo(const QString& text);
 void Note(const QString& text);
+
+// Whether the process can still map bytes more under its address-space limit
+// (ulimit -v), reserving nothing: cheap enough for every dial.
+bool HasAddressSpaceFor(std::size_t bytes);
 
 // The end of every error no routine traps: the error's number and description
 // in a critical box and on stderr, then exit status 2.
