@@ -5,6 +5,8 @@
 #include "fixture.h"
 #include "ser2net.h"
 
+#include <sys/stat.h>
+
 using namespace e2e;
 
 namespace {
@@ -83,6 +85,16 @@ private Q_SLOTS:
         QTest::newRow("key others can read") << QStringList{"rfc2217+tls", "localhost"}
                                              << QString(ours).replace("puesto1.key", "exposed.key")
                                              << "la pueden leer otros usuarios";
+        // Whoever may change the authority decides whom the dialer trusts; a
+        // FIFO would block its read.
+        QTest::newRow("authority others may write")
+            << QStringList{"rfc2217+tls", "localhost"}
+            << QString(ours).replace("CA=ca.pem", "CA=open-ca.pem")
+            << "[RED] CA: " + QStringLiteral("%1/open-ca.pem lo pueden modificar otros usuarios");
+        QTest::newRow("authority that is a FIFO")
+            << QStringList{"rfc2217+tls", "localhost"}
+            << QString(ours).replace("CA=ca.pem", "CA=fifo-ca.pem")
+            << "fifo-ca.pem ([RED] CA) no es un archivo normal";
         QTest::newRow("pool: the first fails its certificate")
             << QStringList{"rfc2217+tls", "127.0.0.1", "rfc2217+tls", "localhost"} << ours << "";
     }
@@ -109,6 +121,10 @@ private Q_SLOTS:
         const auto owner = QFile::ReadOwner | QFile::WriteOwner;
         QFile::setPermissions(scratch.config + "/puesto1.key", owner);
         QFile::setPermissions(scratch.config + "/exposed.key", owner | QFile::ReadOther);
+        QFile::copy(m_certs + "/ca.pem", scratch.config + "/open-ca.pem");
+        ::chmod(QFile::encodeName(scratch.config + "/open-ca.pem").constData(), 0666);
+        ::mkfifo(QFile::encodeName(scratch.config + "/fifo-ca.pem").constData(), 0644);
+        refusal.replace(QLatin1String("%1"), scratch.config);
         scratch.writeModemProfile(pool.join(' '), {}, "[RED]\n" + red);
         Dialer dialer(scratch.config, scratch.runtime);
         dialer.start({QStringLiteral("#5551234#")});
