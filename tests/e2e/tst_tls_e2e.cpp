@@ -60,6 +60,10 @@ private Q_SLOTS:
         QVERIFY(certificate("other-ca", "Otra autoridad", {}, m_certs));
         QVERIFY(certificate("server", "localhost", "ca", m_certs));
         QVERIFY(certificate("puesto1", "puesto1", "ca", m_certs));
+        // Too weak for OpenSSL's default security level: the handshake fails.
+        QVERIFY(openssl({"req", "-x509", "-days", "2", "-newkey", "rsa:1024", "-nodes", "-keyout",
+                         "weak.key", "-subj", "/CN=localhost", "-out", "weak.pem"},
+                        m_certs));
         QVERIFY(QFile::copy(m_certs + "/ca.pem", allowed + "/ca.pem"));
         QVERIFY(openssl({"rehash", allowed}, m_certs));
         QVERIFY(QFile::copy(m_certs + "/puesto1.key", m_certs + "/exposed.key"));
@@ -142,6 +146,31 @@ private Q_SLOTS:
         QCOMPARE(dialer.waitForExit(), 3);
         QVERIFY2(dialer.stderrText().contains(refusal), qPrintable(dialer.stderrText()));
         QCOMPARE(first.received(), QByteArray());
+    }
+
+    // A pool whose first bank fails the handshake goes on to the next: the
+    // alert OpenSSL writes to a server that already closed must not kill it.
+    void weakFirstBankThenTheGoodOne() {
+        Scratch scratch;
+        QVERIFY(QDir().mkpath(scratch.scratch(QStringLiteral("0"))));
+        Modem first({}, scratch.scratch(QStringLiteral("0"))), second({}, scratch.scratch());
+        Ser2net weak({first.device()}, scratch.scratch(QStringLiteral("0")),
+                     Ser2netTls{QStringLiteral("key=%1/weak.key,cert=%1/weak.pem").arg(m_certs),
+                                m_certs + "/auth"});
+        Ser2net good({second.device()}, scratch.scratch(),
+                     Ser2netTls{QStringLiteral("key=%1/server.key,cert=%1/server.pem").arg(m_certs),
+                                m_certs + "/auth"});
+        QVERIFY(weak.ready() && good.ready());
+        QFile::copy(m_certs + "/ca.pem", scratch.config + "/ca.pem");
+        scratch.writeModemProfile(weak.rfc2217Tls(0, "localhost") + ' ' +
+                                      good.rfc2217Tls(0, "localhost"),
+                                  {}, "[RED]\nCA=ca.pem\n");
+        Dialer dialer(scratch.config, scratch.runtime);
+        dialer.start({QStringLiteral("#5551234#")});
+        QVERIFY2(dialer.waitForMessage(kDialled), qPrintable(dialer.stderrText()));
+        QVERIFY(second.received().contains("ATDT05551234;\r"));
+        dialer.signal(SIGTERM);
+        QCOMPARE(dialer.waitForExit(), 0);
     }
 
     // OpenSSL writes with write(): a bank gone away must be the connection
