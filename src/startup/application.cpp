@@ -111,6 +111,10 @@ int run(int argc, char** argv) {
         return FrmDIALER::hiddenInstance().MSComm1;
     };
 
+    // A polite kill closes any box of a dial request, a refused profile's
+    // included, rather than wait for the watchdog.
+    if (dial)
+        Platform::RunUntrapped(ModDialer::watchCancelSignals);
     Platform::RunUntrapped(ModDialer::Main);
     if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible()) {
         QApplication::exec(); // returns once the close command has closed the window
