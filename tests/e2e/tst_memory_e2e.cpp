@@ -45,8 +45,7 @@ private Q_SLOTS:
         QVERIFY2(!run.running(), qPrintable(run.stderrText()));
         const QByteArray received = modem.received();
         const qsizetype dialled = received.indexOf("ATDT05551234;\r");
-        qInfo("%d MiB: status %d, %s", mib, status,
-              dialled < 0 ? "nothing dialled" : "dialled");
+        qInfo("%d MiB: status %d, %s", mib, status, dialled < 0 ? "nothing dialled" : "dialled");
         if (dialled < 0) {
             if (status == 2)
                 QVERIFY2(run.stderrText().contains(QStringLiteral("no queda memoria")),
