@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// What a profile file must be: a regular file of at most 1 MiB, and, to steer
-// a dial, changeable only by its owner (this user or root).
+// A profile file is read only up to 1 MiB (who may change it, and files that
+// are not files, are tried end to end in tst_untrusted_e2e).
 #include "profiletrust.h"
 #include "runtimeerror.h"
 
-#include <grp.h>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
-#include <unistd.h>
 
 class TestProfileTrust : public QObject {
     Q_OBJECT
@@ -46,32 +43,6 @@ private Q_SLOTS:
 
     void missingFileIsNone() {
         QVERIFY(!ProfileTrust::readProfileFile(m_dir.filePath(QStringLiteral("none"))));
-    }
-
-    void whoMayChange_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<gid_t>("group");
-        QTest::addColumn<bool>("trusted");
-        const group* shared = ::getgrnam("users");
-        QTest::newRow("0600") << 0600 << ::getgid() << true;
-        QTest::newRow("0644") << 0644 << ::getgid() << true;
-        QTest::newRow("0646") << 0646 << ::getgid() << false;
-        QTest::newRow("0664, private group") << 0664 << ::getgid() << true;
-        if (shared && shared->gr_gid != ::getgid() && ::geteuid() == 0)
-            QTest::newRow("0664, shared group") << 0664 << shared->gr_gid << false;
-    }
-    void whoMayChange() {
-        QFETCH(int, mode);
-        QFETCH(gid_t, group);
-        QFETCH(bool, trusted);
-        const QString path = fileOf(10);
-        const QByteArray name = QFile::encodeName(path);
-        QVERIFY(::chown(name.constData(), ::getuid(), group) == 0);
-        QVERIFY(::chmod(name.constData(), mode_t(mode)) == 0);
-        const QString why = ProfileTrust::whoMayChange(path, ::getuid());
-        QVERIFY2(why.isEmpty() == trusted, qPrintable(why));
-        if (!trusted)
-            QVERIFY(why.contains(QStringLiteral("%1").arg(mode, 4, 8, QLatin1Char('0'))));
     }
 };
 
