@@ -4,6 +4,7 @@
 #include "descriptor.h"
 #include "platform.h"
 #include "profiledocument.h"
+#include "profiletrust.h"
 #include "runtimeerror.h"
 
 #include <cerrno>
@@ -47,28 +48,6 @@ ErrorNumber numberFor(int error) {
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
-}
-
-// The file's bytes; nothing when it does not exist.
-std::optional<QByteArray> readBytes(const QString& path) {
-    const Descriptor file(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
-            return std::nullopt;
-        fail(QStringLiteral("leer"), path, error);
-    }
-    QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
-        if (count == 0)
-            return bytes;
-        if (count > 0)
-            bytes.append(buffer, count);
-        else if (errno != EINTR)
-            fail(QStringLiteral("leer"), path, errno);
-    }
 }
 
 // A profile reached through a symbolic link is replaced where the link points.
@@ -326,7 +305,8 @@ QString IniFile::pathOf(const QString& fileName) {
 
 QString IniFile::ReadValue(const QString& fileName, const QString& section, const QString& key,
                            const QString& defaultValue) const {
-    const ProfileDocument* document = m_cache.document(pathOf(fileName), readBytes);
+    const ProfileDocument* document =
+        m_cache.document(pathOf(fileName), ProfileTrust::readProfileFile);
     if (!document)
         return defaultValue;
     return document->value(section, key).value_or(defaultValue);
@@ -340,7 +320,7 @@ void IniFile::WriteValue(const QString& fileName, const QString& section, const 
     QLockFile lock(target + QStringLiteral(".lock"));
     acquire(lock, target, m_lockTimeout);
     removeLeftovers(target);
-    const std::optional<QByteArray> bytes = readBytes(target);
+    const std::optional<QByteArray> bytes = ProfileTrust::readProfileFile(target);
     const auto update =
         ProfileDocument(bytes.value_or(QByteArray())).withValue(section, key, value);
     if (!update)

@@ -2,11 +2,13 @@
 #include "platform.h"
 
 #include "runtimeerror.h"
+#include "watchdog.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <QCoreApplication>
 #include <QTimer>
+#include <sys/mman.h>
 #include <thread>
 
 namespace Platform {
@@ -89,9 +91,12 @@ QString Command() {
     return requestText();
 }
 
+// A launcher that stopped reading our stderr must not stop the dial: a failed
+// write here is dropped (SIGPIPE is ignored from the first instruction).
 void Echo(const QString& text) {
     std::fprintf(stderr, "cvdialer: %s\n", oneLine(text).toUtf8().constData());
     std::fflush(stderr);
+    std::clearerr(stderr);
 }
 
 void Note(const QString& text) {
@@ -126,6 +131,7 @@ void ExitNow(int status) {
 }
 
 void End(int status) {
+    Watchdog::freeLine(); // an end after the dial command that skipped the hang-up
     hooks().endProcess(status);
     // A hook that returns would break "nothing runs after the end".
     ExitNow(status);
@@ -146,6 +152,15 @@ void CloseProgress() {
 
 void Interrupt() {
     hooks().interrupt();
+}
+
+bool HasAddressSpaceFor(std::size_t bytes) {
+    void* probe =
+        ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (probe == MAP_FAILED)
+        return false;
+    ::munmap(probe, bytes);
+    return true;
 }
 
 namespace {

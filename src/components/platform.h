@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <QString>
@@ -129,6 +130,10 @@ void Interrupt();
 // line "cvdialer: aviso: <text>".
 void Echo(const QString& text);
 void Note(const QString& text);
+
+// Whether the process can still map bytes more under its address-space limit
+// (ulimit -v), reserving nothing: cheap enough for every dial.
+bool HasAddressSpaceFor(std::size_t bytes);
 
 // Runs routine with no trap of its own: an error it raises ends the program,
 // as every error no routine traps does: its number and description in a

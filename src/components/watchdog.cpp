@@ -2,7 +2,12 @@
 #include "watchdog.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
+#include <exception>
+#include <initializer_list>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Watchdog {
@@ -13,6 +18,8 @@ namespace {
 volatile std::sig_atomic_t endBy = 0;
 volatile std::sig_atomic_t stallBy = 0;
 volatile std::sig_atomic_t exitStatus = 2;
+volatile std::sig_atomic_t freeWay = LineToFree::None;
+volatile std::sig_atomic_t freeFd = -1;
 
 std::sig_atomic_t nowSeconds() {
     timespec now{};
@@ -27,13 +34,74 @@ void write(const char* text) {
     [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, text, length);
 }
 
-extern "C" void onDeadline(int) {
+bool isSocket(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+// Text the server sent and nobody read would make the close a reset, which
+// may take the hang-up with it.
+void drainSocket(int fd) {
+    char unread[512];
+    for (int rounds = 0; rounds < 64; ++rounds) {
+        if (::recv(fd, unread, sizeof unread, MSG_DONTWAIT) <= 0)
+            return;
+    }
+}
+
+// One write, never waiting: the line's descriptor is non-blocking, and a
+// socket is told not to wait and not to raise SIGPIPE.
+void sendHangUp(int fd) {
+    static const char kHangUp[] = "ATH\r";
+    if (!isSocket(fd)) {
+        [[maybe_unused]] const ssize_t ignored = ::write(fd, kHangUp, sizeof kHangUp - 1);
+        return;
+    }
+    drainSocket(fd);
+    [[maybe_unused]] const ssize_t ignored =
+        ::send(fd, kHangUp, sizeof kHangUp - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::shutdown(fd, SHUT_WR);
+}
+
+const char* deadlineNote() {
+    const bool hungUp = freeWay == LineToFree::HangUp;
     if (endBy != 0 && nowSeconds() >= endBy)
-        write("cvdialer: aviso: el programa no terminó a tiempo tras la señal; se cierra el "
-              "puerto sin colgar por comando\n");
-    else
-        write("cvdialer: aviso: una ventana no llegó a mostrarse (faltan recursos del sistema); "
-              "se cierra el puerto sin colgar por comando\n");
+        return hungUp ? "cvdialer: aviso: el programa no terminó a tiempo tras la señal; se "
+                        "cuelga el módem y se cierra el puerto\n"
+                      : "cvdialer: aviso: el programa no terminó a tiempo tras la señal; se "
+                        "cierra el puerto\n";
+    return hungUp ? "cvdialer: aviso: una ventana no llegó a mostrarse (faltan recursos del "
+                    "sistema); se cuelga el módem y se cierra el puerto\n"
+                  : "cvdialer: aviso: una ventana no llegó a mostrarse (faltan recursos del "
+                    "sistema); se cierra el puerto\n";
+}
+
+extern "C" void onDeadline(int) {
+    write(deadlineNote());
+    freeLine();
+    ::_exit(exitStatus);
+}
+
+// An abort (Qt's fatal errors end that way) or a crash still dies as one,
+// once the line is free.
+extern "C" void onAbort(int signal) {
+    freeLine();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// An exception nobody caught after the number went out: the line is freed and
+// the status says the last hang-up was not confirmed.
+std::terminate_handler previousTerminate = nullptr;
+
+[[noreturn]] void onTerminate() {
+    if (freeWay == LineToFree::None && previousTerminate)
+        previousTerminate(); // says what was thrown, then aborts
+    if (freeWay == LineToFree::None)
+        std::abort();
+    write("cvdialer: aviso: error interno del programa; se cuelga el módem y se cierra el "
+          "puerto\n");
+    freeLine();
     ::_exit(exitStatus);
 }
 
@@ -57,6 +125,28 @@ void install() {
     action.sa_handler = onDeadline;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGALRM, &action, nullptr);
+    // A crash after the dial command frees the line too: a write is safe
+    // there, and HUPCL alone needs a modem set to hang up on DTR.
+    action.sa_handler = onAbort;
+    for (int signal : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+        ::sigaction(signal, &action, nullptr);
+    if (std::get_terminate() != onTerminate)
+        previousTerminate = std::set_terminate(onTerminate);
+}
+
+void setLineToFree(LineToFree line) {
+    freeWay = LineToFree::None; // never a way with another line's descriptor
+    freeFd = line.fd;
+    freeWay = line.fd >= 0 ? line.way : LineToFree::None;
+}
+
+void freeLine() {
+    const std::sig_atomic_t way = freeWay;
+    freeWay = LineToFree::None;
+    if (way == LineToFree::HangUp)
+        sendHangUp(freeFd);
+    else if (way == LineToFree::Close)
+        ::shutdown(freeFd, SHUT_RDWR);
 }
 
 void setExitStatus(int status) {

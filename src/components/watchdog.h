@@ -18,6 +18,23 @@ void install();
 // (the last hang-up was never sent).
 void setExitStatus(int status);
 
+// How the line is freed when the process ends without the dial's own hang-up.
+struct LineToFree {
+    enum Way {
+        None,   // nothing dialled, or already hung up and closed
+        HangUp, // a local device or a plain socket: one write of "ATH\r"
+        Close,  // TLS: a record cannot be made here; the server drops the line on close
+    } way = None;
+    int fd = -1;
+};
+
+// From the dial command on, every end the program does not reach by its own
+// hang-up frees the line this way first: a deadline passing, an exception
+// nobody catches, an abort. None takes it back. Safe to call at any time.
+void setLineToFree(LineToFree line);
+// Frees the line as set (at most once) and returns; async-signal-safe.
+void freeLine();
+
 // A polite end was asked for (a signal); it must come within this long.
 // Safe to call from a signal handler. The first request counts.
 void expectEndWithin(std::chrono::seconds bound);

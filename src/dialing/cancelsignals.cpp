@@ -80,6 +80,10 @@ void restoreDefaultSignals() {
         ::raise(lastSignal);
 }
 
+bool isCancelPipe(int fd) {
+    return fd >= 0 && (fd == wakePipe[0] || fd == wakePipe[1]);
+}
+
 void watchCancelSignals() {
     installCancelSignals();
     if (pipeError != 0)

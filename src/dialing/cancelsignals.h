@@ -18,6 +18,9 @@ void installCancelSignals();
 // one that came meanwhile takes effect now.
 void restoreDefaultSignals();
 
+// The two ends of the pipe the signals write to: the dial's own descriptors.
+bool isCancelPipe(int fd);
+
 // Lets the event loop see the signals, and sets CancelFlag for one that came
 // already. Needs the application object. A pipe that could not be made is
 // error 67 or 7: a dial that could not be cancelled must not start.

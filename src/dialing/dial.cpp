@@ -70,12 +70,26 @@ int concludeWait(const WaitEnd& end, std::optional<std::chrono::seconds> limit, 
     return Platform::ExitDone;
 }
 
+// Showing the message (or the dialling window) maps some 11 MiB more (a
+// thread for the screen reader's bus, fonts, the window's buffers); without
+// them Qt blocks, after the number went out. Checked before the dial command,
+// with room to spare, so such a dial is not started.
+constexpr std::size_t kMessageAddressSpace = std::size_t(16) << 20;
+
 // Dials and waits; returns the exit status. A cancel while the hang-up settles
 // means the dial command is never sent.
 int dialAndWait(const QString& dialCommand, DiallingWindow& window, ErrorTrap& trap) {
     if (settleHangUp(window, trap) == WaitEnd::Cancelled)
         return Platform::ExitCancelled;
+    if (!Platform::HasAddressSpaceFor(kMessageAddressSpace)) {
+        Platform::Note(QStringLiteral("no queda memoria para mostrar el aviso de la llamada "
+                                      "(límite de memoria del proceso, ulimit -v); no se ha "
+                                      "marcado nada."));
+        return Platform::ExitUntrappedError;
+    }
     trap([] { MSComm1().setInBufferCount(0); });
+    // From the dial command on, no end may leave the line off-hook.
+    Watchdog::setLineToFree(MSComm1().lineToFree());
     trap([&] { MSComm1().setOutput(dialCommand); });
     std::optional<std::chrono::seconds> limit = Profile::kDefaultTimeLimit;
     trap([&] { limit = dialTimeLimit(); });
@@ -143,6 +157,7 @@ void Dial(const QString& number) {
     const int dialled = dialAndWait(dialCommand, window, trap);
     window.close();
     const int status = hangUp(dialled, trap);
+    Watchdog::setLineToFree({}); // hung up; its descriptor goes with the close
     trap([] { MSComm1().setPortOpen(false); });
     Platform::End(status);
 }

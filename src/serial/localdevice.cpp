@@ -101,6 +101,12 @@ void LocalDevice::open(const LineSettings& settings) {
     hangUpOnLastClose(int(m_port.handle()));
 }
 
+Watchdog::LineToFree LocalDevice::lineToFree() const {
+    if (!m_port.isOpen())
+        return {};
+    return {Watchdog::LineToFree::HangUp, int(m_port.handle())};
+}
+
 void LocalDevice::apply(const LineSettings& settings) {
     const bool applied =
         m_port.setBaudRate(settings.baudRate) && m_port.setStopBits(settings.stopBits) &&

@@ -30,6 +30,7 @@ public:
     void purgeInput() override;
     void close() override;
     bool lost() const override { return m_lost; }
+    Watchdog::LineToFree lineToFree() const override;
 
 private:
     void open(const LineSettings& settings);

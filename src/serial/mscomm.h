@@ -35,6 +35,9 @@ public:
     qint16 inBufferCount() const override;
     QString input() override;
     bool lineLost() const override { return m_line && m_line->lost(); }
+    Watchdog::LineToFree lineToFree() const override {
+        return m_line && m_portOpen ? m_line->lineToFree() : Watchdog::LineToFree{};
+    }
     QString openFailure() const override { return m_openFailure; }
     void setOpenWatch(std::function<bool()> keepGoing) override {
         m_keepGoing = std::move(keepGoing);

@@ -93,6 +93,12 @@ RunTimeError OpenFailure::error(const QString& device) const {
 }
 
 OpenFailure lockFailure(const DeviceLock& lock) {
+    if (lock.state == DeviceLock::NotAFile)
+        return {DeviceUnavailable,
+                QStringLiteral("%1 debería ser un archivo de bloqueo y no es un archivo normal "
+                               "(tubería, dispositivo, carpeta o enlace): no se puede saber si "
+                               "el puerto está libre; un administrador debe borrarlo")
+                    .arg(lock.file)};
     if (lock.state == DeviceLock::Stale)
         return {
             PermissionDenied,

@@ -24,6 +24,7 @@ public:
     void purgeInput() override;
     void close() override { m_line.close(); }
     bool lost() const override { return m_line.lost(); }
+    Watchdog::LineToFree lineToFree() const override { return m_line.lineToFree(); }
 
 private:
     NetworkAddress m_address;

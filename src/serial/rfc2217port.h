@@ -29,6 +29,7 @@ public:
     void purgeInput() override;
     void close() override;
     bool lost() const override { return m_line.lost(); }
+    Watchdog::LineToFree lineToFree() const override { return m_line.lineToFree(); }
 
 private:
     bool negotiated();

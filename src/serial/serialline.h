@@ -2,6 +2,8 @@
 // The serial-line control as the dial routine drives it.
 #pragma once
 
+#include "watchdog.h"
+
 #include <functional>
 #include <QString>
 
@@ -29,4 +31,6 @@ public:
     // Asked between the passes of an open that waits (a pool on the network):
     // false gives the open up, which then fails with error 68.
     virtual void setOpenWatch(std::function<bool()> keepGoing) = 0;
+    // How the open line can be freed from a signal handler (see Watchdog).
+    virtual Watchdog::LineToFree lineToFree() const { return {}; }
 };

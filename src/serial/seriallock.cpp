@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <QFile>
 #include <QFileInfo>
 #include <sys/file.h>
@@ -101,12 +102,29 @@ DeviceLock lockIn(const QString& file, const QByteArray& content) {
     return lock;
 }
 
+// Never blocks, whatever is there: a FIFO opens at once without a writer.
 int openLock(const QString& file) {
-    return ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return ::open(QFile::encodeName(file).constData(),
+                  O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+}
+
+// A lock that opened (or is a link, which O_NOFOLLOW refuses) but is no
+// regular file; reading one could block or never end.
+std::optional<DeviceLock> notAFile(const QString& file, int fd) {
+    struct stat info {};
+    const bool link = fd < 0 && errno == ELOOP;
+    if (!link && (fd < 0 || (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))))
+        return std::nullopt;
+    DeviceLock lock;
+    lock.state = DeviceLock::NotAFile;
+    lock.file = file;
+    return lock;
 }
 
 DeviceLock findLockFile(const QString& file) {
     const Descriptor fd(openLock(file));
+    if (const auto odd = notAFile(file, fd.get()))
+        return *odd;
     return fd.get() < 0 ? DeviceLock{} : lockIn(file, readLock(fd.get()));
 }
 
@@ -122,6 +140,8 @@ bool sameFile(int fd, const QString& file) {
 DeviceLock claimLockFile(const QString& file) {
     const Descriptor lockFile(openLock(file));
     const int fd = lockFile.get();
+    if (const auto odd = notAFile(file, fd))
+        return *odd;
     if (fd < 0)
         return {};
     DeviceLock lock = lockIn(file, readLock(fd));

@@ -16,6 +16,10 @@ struct DeviceLock {
         Free,  // no lock naming a process
         Held,  // a live process, of any user, holds the device
         Stale, // left by a process that is gone (claimDeviceLock: one this user may not remove)
+        // Not a regular file (a FIFO, a device, a folder, a link): any user
+        // may plant one, it cannot be judged, and QSerialPort's own lock
+        // would block reading it, so the port is unavailable.
+        NotAFile,
     };
     State state = Free;
     QString file;

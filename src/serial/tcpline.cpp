@@ -18,8 +18,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A busy ser2net closes within a few milliseconds of accepting.
+// A busy ser2net closes within a few milliseconds of accepting; its close
+// reaches us one round trip after the connect, so a far server is given three
+// of its handshakes (measured on the connection) if that is longer.
 constexpr std::chrono::milliseconds kBusySettle = 200ms;
+constexpr int kBusySettleHandshakes = 3;
 constexpr int kLongestServerText = 80;
 // Keepalive probes start after half the silent cut of silence (3 s), one a
 // second; with the user timeout they end a dead connection the silent cut
@@ -210,6 +213,7 @@ void TcpLine::connectNext() {
             m_lastError = errno;
             continue;
         }
+        m_connectStarted.start();
         if (::connect(fd, address->ai_addr, address->ai_addrlen) == 0 || errno == EINPROGRESS) {
             m_fd = fd;
             m_writable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
@@ -258,6 +262,7 @@ bool TcpLine::tcpConnected() {
         return true; // the next address, or the failure, at once
     }
     m_tcpUp = true;
+    m_handshake = std::chrono::milliseconds(m_connectStarted.elapsed());
     tuneConnected(m_fd);
     watchReads();
     return true;
@@ -302,7 +307,8 @@ void TcpLine::watchReads() {
 void TcpLine::startBusySettle() {
     if (std::exchange(m_settling, true))
         return;
-    m_settle.start(kBusySettle); // its timer wakes the loop when the time is up
+    // Its timer wakes the loop when the time is up.
+    m_settle.start(std::max(kBusySettle, kBusySettleHandshakes * m_handshake));
 }
 
 bool TcpLine::settled() {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -44,7 +45,8 @@ public:
     bool connected();
     // A server that accepts and closes at once has its connections taken
     // (ser2net says "Port already in use"): settled() is true once the
-    // connection has stayed up this long, and the line fails as busy if not.
+    // connection has stayed up the larger of 0.2 s and three TCP handshakes,
+    // and the line fails as busy if not.
     void startBusySettle();
     bool settled();
     // The connection closed during the open: the port is busy; text is what
@@ -66,6 +68,13 @@ public:
     void send(const QByteArray& bytes);
     void close();
     bool lost() const { return m_ended; }
+    // A plain socket takes a hang-up written straight to it; a TLS record
+    // cannot be made in a signal handler, so that connection is closed instead.
+    Watchdog::LineToFree lineToFree() const {
+        if (m_fd < 0 || !m_connected)
+            return {};
+        return {m_tls ? Watchdog::LineToFree::Close : Watchdog::LineToFree::HangUp, m_fd};
+    }
 
 private:
     void fail(ErrorNumber number, const QString& reason);
@@ -94,6 +103,8 @@ private:
     int m_lastError = 0;                         // of the last address tried
     std::unique_ptr<QSocketNotifier> m_writable; // wakes the loop when a connect completes
     std::unique_ptr<QSocketNotifier> m_readable;
+    QElapsedTimer m_connectStarted;          // of the address being tried
+    std::chrono::milliseconds m_handshake{}; // the TCP handshake, as measured
     QTimer m_settle;
     bool m_settling = false;
     QByteArray m_inbox;

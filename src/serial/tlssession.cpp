@@ -2,6 +2,7 @@
 #include "tlssession.h"
 
 #include "openssl.h"
+#include "profiletrust.h"
 
 #include <arpa/inet.h>
 #include <QFile>
@@ -40,6 +41,31 @@ QString keyExposure(const QString& key) {
         .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0'));
 }
 
+// Whoever may change one of these files decides whom the dialer trusts or
+// who it says it is; one that is no regular file could block the read.
+QString fileProblem(const QString& path, const char* key) {
+    struct stat info {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {}; // OpenSSL says why it cannot read it
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("%1 ([RED] %2) no es un archivo normal")
+            .arg(path, QLatin1String(key));
+    const QString writers = ProfileTrust::othersMayWrite(path);
+    return writers.isEmpty() ? QString()
+                             : QStringLiteral("[RED] %1: %2").arg(QLatin1String(key), writers);
+}
+
+QString filesProblem(const TlsFiles& files) {
+    for (const auto& [path, key] :
+         {std::pair{files.authority, "CA"}, std::pair{files.certificate, "CERTIFICADO"},
+          std::pair{files.key, "CLAVE"}}) {
+        const QString problem = fileProblem(path, key);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return {};
+}
+
 } // namespace
 
 std::unique_ptr<TlsSession> TlsSession::start(int fd, const QString& host, const TlsFiles& files,
@@ -49,6 +75,9 @@ std::unique_ptr<TlsSession> TlsSession::start(int fd, const QString& host, const
         why = api.failure;
         return nullptr;
     }
+    why = filesProblem(files);
+    if (!why.isEmpty())
+        return nullptr;
     std::unique_ptr<TlsSession> session(new TlsSession);
     if (!session->configure(host, files, fd, why))
         return nullptr;

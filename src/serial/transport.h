@@ -5,6 +5,7 @@
 
 #include "linesettings.h"
 #include "runtimeerror.h"
+#include "watchdog.h"
 
 #include <chrono>
 #include <QByteArray>
@@ -50,4 +51,7 @@ public:
     virtual void close() = 0;
     // The line broke while open: unplugged, hard error, the server gone.
     virtual bool lost() const = 0;
+    // How the watchdog frees this line should the process end without the
+    // dial's own hang-up; nothing while the line is not open.
+    virtual Watchdog::LineToFree lineToFree() const = 0;
 };

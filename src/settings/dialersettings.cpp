@@ -2,10 +2,13 @@
 #include "dialersettings.h"
 
 #include "inifile.h"
+#include "profiletrust.h"
+#include "runtimeerror.h"
 #include "text.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <unistd.h>
 
 namespace ModDialer {
 
@@ -34,6 +37,11 @@ QString profileFile(const Profile::Key& key) {
 } // namespace
 
 void readStartUpSettings() {
+    const QString untrusted =
+        ProfileTrust::whoMayChange(IniFile::pathOf(Profile::kFile), ::getuid());
+    if (!untrusted.isEmpty())
+        throw RunTimeError(PermissionDenied,
+                           QStringLiteral("No se marca con este perfil: %1.").arg(untrusted));
     readInto(QString(), QString(), QString());
 }
 

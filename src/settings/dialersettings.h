@@ -18,7 +18,9 @@ struct DialerSettingsRecord {
 
 extern DialerSettingsRecord DialerSettings;
 
-// Start-up's read: every key with an empty default.
+// Start-up's read: every key with an empty default. A profile that someone
+// other than this user and root may change is refused first (error 70): it
+// decides what is dialled.
 void readStartUpSettings();
 // The settings window's read, with its own defaults "", "2" and "9600,N,8,1".
 void readWindowSettings();

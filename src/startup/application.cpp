@@ -30,14 +30,15 @@ QString requestText(int argc, char** argv) {
     return words.join(QLatin1Char(' '));
 }
 
-// A dial holds about fourteen descriptors with its message up (the display,
-// the port and its lock, the cue, the window's shared memory, the screen
-// reader's bus). Short of them, Qt and GLib block or abort halfway, after the
-// number went out and with the line off-hook; so a dial that cannot have
-// twice that does not start.
+// A dial holds about fourteen descriptors with its message up (the cancel
+// pipe, the display, the port and its lock, the cue, the window's shared
+// memory, the screen reader's bus). Short of them, Qt and GLib block or abort
+// halfway, after the number went out and with the line off-hook; so a dial
+// that cannot have twice that does not start.
 constexpr int kDescriptorsForADial = 32;
 
-// Descriptors that can still be opened under the soft limit; -1 when unknown.
+// Descriptors the dial may have under the soft limit: those it holds already
+// (the cancel pipe) count as its own; -1 when unknown.
 int freeDescriptors() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
@@ -48,7 +49,8 @@ int freeDescriptors() {
     int used = -1; // the listing's own descriptor
     while (const dirent* entry = ::readdir(open)) {
         const long fd = std::strtol(entry->d_name, nullptr, 10);
-        if (entry->d_name[0] != '.' && fd < long(limit.rlim_cur))
+        if (entry->d_name[0] != '.' && fd < long(limit.rlim_cur) &&
+            !ModDialer::isCancelPipe(int(fd)))
             ++used;
     }
     ::closedir(open);
@@ -111,6 +113,10 @@ int run(int argc, char** argv) {
         return FrmDIALER::hiddenInstance().MSComm1;
     };
 
+    // A polite kill closes any box of a dial request, a refused profile's
+    // included, rather than wait for the watchdog.
+    if (dial)
+        Platform::RunUntrapped(ModDialer::watchCancelSignals);
     Platform::RunUntrapped(ModDialer::Main);
     if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible()) {
         QApplication::exec(); // returns once the close command has closed the window

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <QByteArray>
 #include <QString>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <utility>
 #include <vector>
 
@@ -52,10 +54,41 @@ void writeOut(const std::vector<HeldMessage>& messages) {
     }
 }
 
+// Loading the display's plugin and its libraries takes some 30 MiB of address
+// space; a process that cannot map that much now failed for memory, whatever
+// Qt says. The probe reserves nothing and is given back at once.
+constexpr size_t kDisplayLibraries = 32u << 20;
+
+bool shortOfMemory() {
+    void* probe = ::mmap(nullptr, kDisplayLibraries, PROT_NONE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (probe == MAP_FAILED)
+        return true;
+    ::munmap(probe, kDisplayLibraries);
+    return false;
+}
+
+QString memoryLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return QStringLiteral("la memoria que queda en el sistema");
+    return QStringLiteral("el límite de memoria del proceso (ulimit -v, %1 MiB)")
+        .arg(limit.rlim_cur >> 20);
+}
+
 [[noreturn]] void reportNoDisplay() {
     QString plugin;
     for (auto message = held().cbegin(); plugin.isEmpty() && message != held().cend(); ++message)
         plugin = pluginNamed(message->text);
+    if (shortOfMemory()) {
+        Platform::Note(
+            QStringLiteral("no queda memoria para abrir la pantalla: Qt no pudo cargar "
+                           "su plataforma gráfica%1 con %2; no se ha marcado "
+                           "nada.")
+                .arg(plugin.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(plugin),
+                     memoryLimit()));
+        Platform::End(Platform::ExitUntrappedError);
+    }
     Platform::Note(
         QStringLiteral("no hay pantalla donde mostrar nada: Qt no pudo abrir su plataforma "
                        "gráfica%1 (DISPLAY o WAYLAND_DISPLAY sin servidor, o falta qt6-wayland "
