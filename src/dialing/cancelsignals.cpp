@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "cancelsignals.h"
 
-#include "dial.h"
 #include "platform.h"
 #include "runtimeerror.h"
 #include "watchdog.h"
@@ -16,6 +15,9 @@
 #include <unistd.h>
 
 namespace ModDialer {
+
+bool CancelFlag = false;
+
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};

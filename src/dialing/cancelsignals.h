@@ -8,6 +8,10 @@
 
 namespace ModDialer {
 
+// Set to stop a dial under way: by the dialling window's "Cancelar" and by
+// SIGINT, SIGTERM, SIGHUP or SIGQUIT. Read and cleared by the wait for the modem.
+extern bool CancelFlag;
+
 // Takes the four signals from now on, before anything is opened: a signal that
 // comes before the event loop runs waits in the pipe. Needs no application
 // object, so it can come first thing; a pipe that cannot be made is reported

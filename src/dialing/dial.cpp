@@ -14,17 +14,15 @@
 
 namespace ModDialer {
 
-bool CancelFlag = false;
-
 namespace {
 
 const QString kHangUpCommand = QStringLiteral("ATH\r");
 
 // The prompt is the operator's; why the port failed goes in the box's details,
 // since a calling application usually hides stderr, and in the log.
-void reportPortUnavailable(ErrorTrap& trap) {
+void reportPortUnavailable(SerialLine& comm, ErrorTrap& trap) {
     QString why;
-    trap([&] { why = MSComm1().openFailure(); });
+    trap([&] { why = comm.openFailure(); });
     trap([&] {
         Platform::MsgBox(QStringLiteral("COM") + DialerSettings.Comm +
                              QStringLiteral(" no está disponible. Cambie la propiedad CommPort a "
@@ -38,8 +36,8 @@ void reportPortUnavailable(ErrorTrap& trap) {
 
 // Stops a dial that timed out before telling the operator, so the line is
 // not held while nobody reads the message; a cancel meanwhile ends it silently.
-int concludeTimeOut(std::chrono::seconds limit, ErrorTrap& trap) {
-    if (stopDialling(trap) == WaitEnd::Cancelled)
+int concludeTimeOut(SerialLine& comm, std::chrono::seconds limit, ErrorTrap& trap) {
+    if (stopDialling(comm, trap) == WaitEnd::Cancelled)
         return Platform::ExitCancelled;
     trap([&] {
         Platform::MsgBox(
@@ -49,7 +47,8 @@ int concludeTimeOut(std::chrono::seconds limit, ErrorTrap& trap) {
 }
 
 // Tells the operator how a dial without "OK" ended; returns the exit status.
-int concludeWait(const WaitEnd& end, std::optional<std::chrono::seconds> limit, ErrorTrap& trap) {
+int concludeWait(SerialLine& comm, const WaitEnd& end, std::optional<std::chrono::seconds> limit,
+                 ErrorTrap& trap) {
     switch (end.kind) {
     case WaitEnd::Answered:
         return Platform::ExitDone;
@@ -62,9 +61,9 @@ int concludeWait(const WaitEnd& end, std::optional<std::chrono::seconds> limit, 
         trap([] { Platform::MsgBox(QStringLiteral("Se perdió la conexión con el módem.")); });
         return Platform::ExitPortUnavailable;
     case WaitEnd::TimedOut:
-        return concludeTimeOut(limit.value_or(std::chrono::seconds(0)), trap);
+        return concludeTimeOut(comm, limit.value_or(std::chrono::seconds(0)), trap);
     case WaitEnd::Cancelled:
-        stopDialling(trap);
+        stopDialling(comm, trap);
         return Platform::ExitCancelled;
     }
     return Platform::ExitDone;
@@ -78,8 +77,9 @@ constexpr std::size_t kMessageAddressSpace = std::size_t(16) << 20;
 
 // Dials and waits; returns the exit status. A cancel while the hang-up settles
 // means the dial command is never sent.
-int dialAndWait(const QString& dialCommand, DiallingWindow& window, ErrorTrap& trap) {
-    if (settleHangUp(window, trap) == WaitEnd::Cancelled)
+int dialAndWait(SerialLine& comm, const QString& dialCommand, DiallingWindow& window,
+                ErrorTrap& trap) {
+    if (settleHangUp(comm, window, trap) == WaitEnd::Cancelled)
         return Platform::ExitCancelled;
     if (!Platform::HasAddressSpaceFor(kMessageAddressSpace)) {
         Platform::Note(QStringLiteral("no queda memoria para mostrar el aviso de la llamada "
@@ -87,28 +87,28 @@ int dialAndWait(const QString& dialCommand, DiallingWindow& window, ErrorTrap& t
                                       "marcado nada."));
         return Platform::ExitUntrappedError;
     }
-    trap([] { MSComm1().setInBufferCount(0); });
+    trap([&] { comm.setInBufferCount(0); });
     // From the dial command on, no end may leave the line off-hook.
-    Watchdog::setLineToFree(MSComm1().lineToFree());
-    trap([&] { MSComm1().setOutput(dialCommand); });
+    Watchdog::setLineToFree(comm.lineToFree());
+    trap([&] { comm.setOutput(dialCommand); });
     std::optional<std::chrono::seconds> limit = Profile::kDefaultTimeLimit;
     trap([&] { limit = dialTimeLimit(); });
     window.startTimeLimit(limit);
-    const WaitEnd end = waitForAnswer(dialCommand, window, trap);
-    return concludeWait(end, limit, trap);
+    const WaitEnd end = waitForAnswer(comm, dialCommand, window, trap);
+    return concludeWait(comm, end, limit, trap);
 }
 
 // The last hang-up is what keeps the line from staying off-hook: if it cannot
 // be sent, or the modem does not say it took it, whoever reads the log or the
 // status must know. Its "OK" also tells that a device server passed it on.
-int hangUp(int status, ErrorTrap& trap) {
-    if (!trap([] { MSComm1().setOutput(kHangUpCommand); })) {
+int hangUp(SerialLine& comm, int status, ErrorTrap& trap) {
+    if (!trap([&] { comm.setOutput(kHangUpCommand); })) {
         Platform::Note(QStringLiteral("no se pudo colgar el módem: %1 (error %2)")
                            .arg(trap.record()->description())
                            .arg(trap.record()->number()));
         return Platform::ExitPortUnavailable;
     }
-    if (confirmHangUp(kHangUpCommand, trap) == WaitEnd::Answered)
+    if (confirmHangUp(comm, kHangUpCommand, trap) == WaitEnd::Answered)
         return status;
     Platform::Note(
         QStringLiteral("el módem no confirmó que colgó: ningún \"OK\" a \"ATH\" en 1 s"));
@@ -118,24 +118,24 @@ int hangUp(int status, ErrorTrap& trap) {
 // The port that the dial selected, or the process ends: with 6 and nothing
 // sent when the operator cancelled before it could be had, else with 3 after
 // the port-unavailable message.
-void openSelectedPort(DiallingWindow& window, ErrorTrap& trap) {
+void openSelectedPort(SerialLine& comm, DiallingWindow& window, ErrorTrap& trap) {
     // Also gives up a slow open of a pool on the network, and lets the
     // operator see the dial is under way meanwhile.
     trap([&] {
-        MSComm1().setOpenWatch([&window] {
+        comm.setOpenWatch([&window] {
             window.showWhenDue();
             return !CancelFlag;
         });
     });
     Watchdog::setExitStatus(Platform::ExitPortUnavailable); // a port may be open from here on
     if (!CancelFlag) // a signal that came before anything was opened
-        trap.quietly([] { MSComm1().setPortOpen(true); });
+        trap.quietly([&] { comm.setPortOpen(true); });
     if (!CancelFlag && !trap.failed())
         return; // a cancel from now on is for the waits to see
     window.close();
     if (std::exchange(CancelFlag, false))
         Platform::End(Platform::ExitCancelled); // the dial command never went out
-    reportPortUnavailable(trap);
+    reportPortUnavailable(comm, trap);
     Platform::End(Platform::ExitPortUnavailable);
 }
 
@@ -144,21 +144,24 @@ void openSelectedPort(DiallingWindow& window, ErrorTrap& trap) {
 void Dial(const QString& number) {
     watchCancelSignals();
     // Untrapped: any failure here ends the program with the error's number.
-    MSComm1().setPortOpen(true); // first use: creates and loads the settings window, hidden
-    MSComm1().setOutput(kHangUpCommand);
+    // The first reference creates and loads the settings window, hidden, which
+    // carries the control; the dial holds it from then on.
+    SerialLine& comm = MSComm1();
+    comm.setPortOpen(true);
+    comm.setOutput(kHangUpCommand);
     const QString dialCommand = QStringLiteral("ATDT") + number + QStringLiteral(";\r");
-    MSComm1().setCommPort(toPortNumber(DialerSettings.Comm));
-    MSComm1().setSettings(DialerSettings.Settings);
+    comm.setCommPort(toPortNumber(DialerSettings.Comm));
+    comm.setSettings(DialerSettings.Settings);
 
     // From here on a failing step is passed over.
     ErrorTrap trap;
     DiallingWindow window(number);
-    openSelectedPort(window, trap);
-    const int dialled = dialAndWait(dialCommand, window, trap);
+    openSelectedPort(comm, window, trap);
+    const int dialled = dialAndWait(comm, dialCommand, window, trap);
     window.close();
-    const int status = hangUp(dialled, trap);
+    const int status = hangUp(comm, dialled, trap);
     Watchdog::setLineToFree({}); // hung up; its descriptor goes with the close
-    trap([] { MSComm1().setPortOpen(false); });
+    trap([&] { comm.setPortOpen(false); });
     Platform::End(status);
 }
 

@@ -2,8 +2,7 @@
 #include "dialwait.h"
 
 #include "answer.h"
-#include "commcontrol.h"
-#include "dial.h"
+#include "cancelsignals.h"
 #include "platform.h"
 #include "profileschema.h"
 #include "text.h"
@@ -42,18 +41,18 @@ bool takeCancel() {
 
 // One pass of every wait: events run (a cancel or the line's text may come in
 // with them), then whatever arrived is taken and read. True when the line is lost.
-bool pass(AnswerScanner& scanner, milliseconds maxWait, ErrorTrap& trap) {
+bool pass(SerialLine& line, AnswerScanner& scanner, milliseconds maxWait, ErrorTrap& trap) {
     trap([&] { Platform::DoEvents(maxWait); });
     bool lost = false;
-    trap([&] { lost = MSComm1().lineLost(); });
+    trap([&] { lost = line.lineLost(); });
     if (lost)
         return true;
     // A count that cannot be read counts as text waiting: taking the text then
     // fails on its own or gets what came, while guessing "none" could miss an OK.
     bool arrived = true;
-    trap([&] { arrived = MSComm1().inBufferCount() != 0; });
+    trap([&] { arrived = line.inBufferCount() != 0; });
     if (arrived)
-        trap([&] { scanner.add(MSComm1().input()); });
+        trap([&] { scanner.add(line.input()); });
     return false;
 }
 
@@ -67,13 +66,13 @@ struct Collect {
 
 // Lets events run and reads what arrives until done holds, the limit passes,
 // the line is lost or (when it may) a cancel comes.
-WaitEnd::Kind collectUntil(const Collect& how, ErrorTrap& trap) {
+WaitEnd::Kind collectUntil(SerialLine& line, const Collect& how, ErrorTrap& trap) {
     const auto deadline = Platform::Now() + how.limit;
     AnswerScanner scanner(how.echo);
     while (Platform::Now() < deadline) {
         const milliseconds sleep =
             how.window ? std::min(until(deadline), how.window->nextWake()) : until(deadline);
-        if (pass(scanner, sleep, trap))
+        if (pass(line, scanner, sleep, trap))
             return WaitEnd::Lost;
         if (how.cancellable && takeCancel())
             return WaitEnd::Cancelled;
@@ -140,21 +139,24 @@ std::optional<std::chrono::seconds> dialTimeLimit() {
     return std::chrono::seconds(seconds);
 }
 
-WaitEnd::Kind settleHangUp(DiallingWindow& window, ErrorTrap& trap) {
-    return collectUntil({kHangUpSettle, &AnswerScanner::hasFinalResult, {}, &window, true}, trap);
-}
-
-WaitEnd::Kind stopDialling(ErrorTrap& trap) {
-    trap([] { MSComm1().setOutput(QStringLiteral("\r")); });
-    return collectUntil({kAbortAnswer, &AnswerScanner::hasCompleteLine, {}, nullptr, true}, trap);
-}
-
-WaitEnd::Kind confirmHangUp(const QString& hangUpCommand, ErrorTrap& trap) {
-    return collectUntil({kHangUpConfirm, &AnswerScanner::foundOk, hangUpCommand, nullptr, false},
+WaitEnd::Kind settleHangUp(SerialLine& line, DiallingWindow& window, ErrorTrap& trap) {
+    return collectUntil(line, {kHangUpSettle, &AnswerScanner::hasFinalResult, {}, &window, true},
                         trap);
 }
 
-WaitEnd waitForAnswer(const QString& dialCommand, DiallingWindow& window, ErrorTrap& trap) {
+WaitEnd::Kind stopDialling(SerialLine& line, ErrorTrap& trap) {
+    trap([&] { line.setOutput(QStringLiteral("\r")); });
+    return collectUntil(line, {kAbortAnswer, &AnswerScanner::hasCompleteLine, {}, nullptr, true},
+                        trap);
+}
+
+WaitEnd::Kind confirmHangUp(SerialLine& line, const QString& hangUpCommand, ErrorTrap& trap) {
+    return collectUntil(
+        line, {kHangUpConfirm, &AnswerScanner::foundOk, hangUpCommand, nullptr, false}, trap);
+}
+
+WaitEnd waitForAnswer(SerialLine& line, const QString& dialCommand, DiallingWindow& window,
+                      ErrorTrap& trap) {
     // However the wait ends, the window goes before any message.
     const auto closeWindow = qScopeGuard([&window] { window.close(); });
     AnswerScanner scanner(dialCommand);
@@ -162,7 +164,7 @@ WaitEnd waitForAnswer(const QString& dialCommand, DiallingWindow& window, ErrorT
     // so that "OK" reaches the operator at once.
     trap([] { Platform::PrepareBeep(); });
     for (;;) {
-        if (pass(scanner, window.nextWake(), trap))
+        if (pass(line, scanner, window.nextWake(), trap))
             return {WaitEnd::Lost, {}};
         // Checked before "OK": a cancel in the same pass still stops the call.
         if (takeCancel())

@@ -5,6 +5,7 @@
 
 #include "errortrap.h"
 #include "platform.h"
+#include "serialline.h"
 
 #include <chrono>
 #include <optional>
@@ -48,20 +49,21 @@ private:
 // The modem's answer to the first hang-up must not be taken for the end of
 // dialling: wait up to 2 s for it, then it is discarded with the buffer.
 // Cancelled when a cancel came meanwhile: then nothing may be dialled.
-WaitEnd::Kind settleHangUp(DiallingWindow& window, ErrorTrap& trap);
+WaitEnd::Kind settleHangUp(SerialLine& line, DiallingWindow& window, ErrorTrap& trap);
 
 // Reads the answer to dialCommand (its echo excluded) until it holds "OK" (then
 // beeps and tells the operator), a failure code, the time limit passes, the
 // line is lost or CancelFlag is set.
-WaitEnd waitForAnswer(const QString& dialCommand, DiallingWindow& window, ErrorTrap& trap);
+WaitEnd waitForAnswer(SerialLine& line, const QString& dialCommand, DiallingWindow& window,
+                      ErrorTrap& trap);
 
 // A modem still dialling takes the first character it gets as an abort and
 // would swallow the "A" of the hang-up: send a lone CR and let it answer first.
 // Cancelled when a cancel came while it answered.
-WaitEnd::Kind stopDialling(ErrorTrap& trap);
+WaitEnd::Kind stopDialling(SerialLine& line, ErrorTrap& trap);
 
 // After the last hang-up: Answered once the modem says "OK" to it, within about
 // a second. A cancel then changes nothing: the line is being freed already.
-WaitEnd::Kind confirmHangUp(const QString& hangUpCommand, ErrorTrap& trap);
+WaitEnd::Kind confirmHangUp(SerialLine& line, const QString& hangUpCommand, ErrorTrap& trap);
 
 } // namespace ModDialer

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // The dial routine against a scripted modem: what is sent, in which order, and
 // how every way through ends.
+#include "cancelsignals.h"
 #include "dial.h"
 #include "dialersettings.h"
 #include "support/errorof.h"
