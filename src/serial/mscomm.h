@@ -4,7 +4,8 @@
 // Transport (transport.h), one file each: a local device (localdevice.h,
 // QSerialPort, lock files in seriallock.h), RFC 2217 (rfc2217port.h, its
 // Telnet codec pure in rfc2217codec.h) and raw TCP (rawtcpport.h) on a plain
-// socket (tcpline.h, its address in networkaddress.h), TLS under either
+// socket (tcpline.h, its host looked up in addresslookup.h, its address in
+// networkaddress.h, the socket calls it shares in tcpsocket.h), TLS under either
 // (tlssession.h, on OpenSSL opened when needed, openssl.h), and a pool of them
 // (poolopen.h, porttargets.h); why an open failed (openfailure.h); the line
 // settings and port number texts (linesettings.h, portnumber.h). Qt Core and

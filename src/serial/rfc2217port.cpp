@@ -27,9 +27,12 @@ Transport::Opening Rfc2217Port::advanceOpen() {
     if (!m_line.connected())
         return m_line.failed() ? Opening::Failed : Opening::Underway;
     try {
-        if (!std::exchange(m_greeted, true))
+        if (m_phase == Phase::Connecting) {
+            m_phase = Phase::Greeted;
             m_line.send(m_codec.greeting());
-        if (negotiated()) {
+        }
+        if (m_phase == Phase::Open || negotiated()) {
+            m_phase = Phase::Open;
             m_noOperation.start(kNoOperationInterval);
             return Opening::Open;
         }
@@ -52,11 +55,11 @@ bool Rfc2217Port::negotiated() {
     }
     if (m_codec.comPort() == Rfc2217Codec::ComPort::Refused)
         return settledWithoutSettings();
-    if (m_codec.comPort() == Rfc2217Codec::ComPort::Accepted && !m_settingsSent) {
+    if (m_codec.comPort() == Rfc2217Codec::ComPort::Accepted && m_phase == Phase::Greeted) {
         m_line.send(m_codec.lineSettings(m_settings));
-        m_settingsSent = true;
+        m_phase = Phase::SettingsSent;
     }
-    return m_settingsSent && m_codec.unanswered() == 0;
+    return m_phase == Phase::SettingsSent && m_codec.unanswered() == 0;
 }
 
 // A plain Telnet server: the line keeps the server's own settings.

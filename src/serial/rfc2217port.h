@@ -43,8 +43,13 @@ private:
     TcpLine m_line;
     Rfc2217Codec m_codec;
     LineSettings m_settings;
-    bool m_greeted = false;
-    bool m_settingsSent = false;
+    // How far the open has come; it only moves on.
+    enum class Phase {
+        Connecting,   // the TCP line (and TLS) not up yet
+        Greeted,      // our options sent; waiting for the server's COM-PORT answer
+        SettingsSent, // the line settings sent; waiting for each answer
+        Open,
+    } m_phase = Phase::Connecting;
     QByteArray m_text;
     QTimer m_noOperation;
 };

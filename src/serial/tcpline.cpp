@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "tcpline.h"
 
+#include "addresslookup.h"
+#include "tcpsocket.h"
+
 #include <cerrno>
 #include <chrono>
-#include <csignal>
-#include <cstdint>
-#include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -43,14 +41,6 @@ QString serverText(const QByteArray& text) {
     return line.trimmed();
 }
 
-// Acknowledges at once what arrives: a server that writes its answers in small
-// pieces and waits for each to be acknowledged (Nagle) would otherwise wait for
-// our delayed acknowledgement, 40 ms at a time. Linux clears it after each read.
-void quickAcknowledge(int fd) {
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-}
-
 void setOption(int fd, int level, int name, int value) {
     ::setsockopt(fd, level, name, &value, sizeof value);
 }
@@ -68,10 +58,6 @@ void tuneConnected(int fd) {
 
 std::chrono::milliseconds silentCutSetting = TcpLine::kSilentCut;
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 } // namespace
 
 std::chrono::milliseconds TcpLine::silentCut() {
@@ -81,75 +67,6 @@ std::chrono::milliseconds TcpLine::silentCut() {
 void TcpLine::setSilentCut(std::chrono::milliseconds cut) {
     silentCutSetting = cut;
 }
-
-// One lookup's request and everything it points at, kept together: a lookup
-// still running when the line goes cannot be stopped, and keeps using them.
-struct AddressLookup {
-    QByteArray name;
-    QByteArray service;
-    addrinfo hints{};
-    gaicb request{};
-    bool running = false;
-    addrinfo* list = nullptr;
-    addrinfo* next = nullptr; // the next address to try
-    // Counts once the lookup is done, so the loop sleeps until then: polling
-    // for it cost every dial by name a pass of the open.
-    int done = -1;
-
-    ~AddressLookup() {
-        if (list)
-            ::freeaddrinfo(list);
-        if (done >= 0)
-            ::close(done);
-    }
-    static void finished(sigval lookup) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t ignored =
-            ::write(static_cast<AddressLookup*>(lookup.sival_ptr)->done, &one, sizeof one);
-    }
-    // A numeric address needs no lookup; a name is looked up in the background.
-    void start(const QString& host, quint16 port) {
-        name = host.toUtf8();
-        service = QByteArray::number(port);
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-        if (::getaddrinfo(name.constData(), service.constData(), &hints, &list) == 0) {
-            next = list;
-            return;
-        }
-        hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
-        request.ar_name = name.constData();
-        request.ar_service = service.constData();
-        request.ar_request = &hints;
-        gaicb* requests[] = {&request};
-        done = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        sigevent notice{};
-        notice.sigev_notify = SIGEV_THREAD;
-        notice.sigev_notify_function = finished;
-        notice.sigev_value.sival_ptr = this;
-        running = ::getaddrinfo_a(GAI_NOWAIT, requests, 1, done >= 0 ? &notice : nullptr) == 0;
-    }
-    // 0 when the addresses are known, EAI_INPROGRESS while looking, else the failure.
-    int result() {
-        if (!running)
-            return list ? 0 : EAI_FAIL;
-        const int error = ::gai_error(&request);
-        if (error == EAI_INPROGRESS)
-            return error;
-        running = false;
-        list = next = request.ar_result;
-        return list ? 0 : error;
-    }
-    // True when it can be freed: no resolver thread writes into it any more.
-    bool stop() {
-        if (!running || ::gai_cancel(&request) == EAI_CANCELED)
-            return true;
-        if (::gai_error(&request) == EAI_INPROGRESS)
-            return false;
-        result(); // done after all: take the addresses, to free them
-        return true;
-    }
-};
 
 TcpLine::TcpLine(const QString& target, std::optional<TlsFiles> tls)
     : m_target(target), m_tlsFiles(std::move(tls)) {
@@ -177,6 +94,7 @@ void TcpLine::drop() {
 void TcpLine::fail(ErrorNumber number, const QString& reason) {
     m_failure = reason;
     m_error = RunTimeError(number, QStringLiteral("%1: %2.").arg(m_target, reason));
+    m_phase = Phase::Failed;
     drop();
 }
 
@@ -234,13 +152,22 @@ void TcpLine::connectFailed(int error) {
 }
 
 bool TcpLine::connected() {
-    while (!m_connected && !failed()) {
-        if (!m_tcpUp && !tcpConnected())
+    for (;;) {
+        switch (m_phase) {
+        case Phase::Connecting:
+            if (!tcpConnected())
+                return false;
+            break;
+        case Phase::Securing:
+            if (!shookHands())
+                return false;
+            break;
+        case Phase::Failed:
             return false;
-        if (m_tcpUp && !shookHands())
-            return false;
+        default:
+            return true;
+        }
     }
-    return m_connected;
 }
 
 bool TcpLine::tcpConnected() {
@@ -261,7 +188,7 @@ bool TcpLine::tcpConnected() {
         ::close(std::exchange(m_fd, -1));
         return true; // the next address, or the failure, at once
     }
-    m_tcpUp = true;
+    m_phase = Phase::Securing;
     m_handshake = std::chrono::milliseconds(m_connectStarted.elapsed());
     tuneConnected(m_fd);
     watchReads();
@@ -271,7 +198,7 @@ bool TcpLine::tcpConnected() {
 // Plain TCP is connected once up; TLS once the handshake is done.
 bool TcpLine::shookHands() {
     if (!m_tlsFiles) {
-        m_connected = true;
+        m_phase = Phase::Connected;
         return true;
     }
     QString why;
@@ -283,7 +210,7 @@ bool TcpLine::shookHands() {
     quickAcknowledge(m_fd); // the handshake reads too: see quickAcknowledge
     switch (progress) {
     case TlsSession::Progress::Done:
-        m_connected = true;
+        m_phase = Phase::Connected;
         fill(); // what came with the handshake waits in the session, unseen by the watch
         return true;
     case TlsSession::Progress::WantWrite:
@@ -305,8 +232,9 @@ void TcpLine::watchReads() {
 }
 
 void TcpLine::startBusySettle() {
-    if (std::exchange(m_settling, true))
+    if (m_phase != Phase::Connected)
         return;
+    m_phase = Phase::Settling;
     // Its timer wakes the loop when the time is up.
     m_settle.start(std::max(kBusySettle, kBusySettleHandshakes * m_handshake));
 }
@@ -317,7 +245,9 @@ bool TcpLine::settled() {
         failBusy(take());
         return false;
     }
-    return m_settling && !m_settle.isActive();
+    if (m_phase == Phase::Settling && !m_settle.isActive())
+        m_phase = Phase::Settled;
+    return m_phase == Phase::Settled;
 }
 
 void TcpLine::failTimedOut(std::chrono::milliseconds bound) {
@@ -334,117 +264,4 @@ void TcpLine::failBusy(const QByteArray& text) {
     fail(PortInUse,
          QStringLiteral("Ocupado: %1 (busy)")
              .arg(said.isEmpty() ? QStringLiteral("el servidor cerró la conexión") : said));
-}
-
-// Takes what the socket holds while there is room; a full buffer stops the
-// watch (no busy loop), and taking from it starts it again.
-void TcpLine::fill() {
-    while (m_connected && !closed() && m_inbox.size() < kLineBufferSize) {
-        char chunk[4096];
-        const qint64 room = std::min<qint64>(sizeof chunk, kLineBufferSize - m_inbox.size());
-        const qint64 n = receive(chunk, room);
-        if (n > 0) {
-            m_inbox.append(chunk, n);
-            quickAcknowledge(m_fd);
-        } else if (n == -1) {
-            quickAcknowledge(m_fd); // TLS may have read records of its own
-            break;
-        } else {
-            m_ended = true;
-        }
-    }
-    if (m_readable)
-        m_readable->setEnabled(!closed() && m_inbox.size() < kLineBufferSize);
-}
-
-qint64 TcpLine::receive(char* into, qint64 size) {
-    if (m_tls) {
-        const qint64 n = m_tls->read(into, size);
-        if (n == -2)
-            m_failure = QStringLiteral("Conexión perdida (%1)").arg(m_tls->failure());
-        return n;
-    }
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, into, size_t(size), 0);
-        if (n >= 0)
-            return n;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return -1;
-        if (errno != EINTR)
-            return -2;
-    }
-}
-
-qint64 TcpLine::transmit(const char* from, qint64 size) {
-    if (m_tls)
-        return m_tls->write(from, size);
-    const ssize_t n = ::send(m_fd, from, size_t(size), MSG_NOSIGNAL);
-    if (n >= 0)
-        return n;
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? -1 : -2;
-}
-
-qint64 TcpLine::available() {
-    fill();
-    return m_inbox.size();
-}
-
-QByteArray TcpLine::take(qint64 most) {
-    fill();
-    QByteArray taken = most < 0 ? std::exchange(m_inbox, QByteArray()) : m_inbox.left(most);
-    if (most >= 0)
-        m_inbox.remove(0, taken.size());
-    fill();
-    return taken;
-}
-
-bool TcpLine::waitFor(short events, const QDeadlineTimer& deadline) const {
-    pollfd watched{m_fd, events, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&watched, 1, int(std::max<qint64>(deadline.remainingTime(), 0)));
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
-void TcpLine::send(const QByteArray& bytes) {
-    const QDeadlineTimer deadline(writeTimeout());
-    qint64 sent = 0;
-    int error = m_fd < 0 || !m_connected ? ENOTCONN : 0;
-    while (error == 0 && sent < bytes.size()) {
-        const qint64 n = transmit(bytes.constData() + sent, bytes.size() - sent);
-        const short awaited = m_tls && m_tls->wantsRead() ? POLLIN : POLLOUT;
-        if (n >= 0)
-            sent += n;
-        else if (n == -1)
-            error = waitFor(awaited, deadline) ? 0 : ETIMEDOUT;
-        else
-            error = m_tls ? EPROTO : errno;
-    }
-    if (error == 0)
-        return;
-    m_ended = m_fd >= 0;
-    m_failure = QStringLiteral("Conexión perdida (%1)")
-                    .arg(error == EPROTO ? m_tls->failure() : systemReason(error));
-    throw RunTimeError(DeviceIoError, QStringLiteral("%1: %2.").arg(m_target, m_failure));
-}
-
-// What the server still sends is read first: closing a socket with text unread
-// resets the connection, and the server could drop the last hang-up with it.
-void TcpLine::close() {
-    if (m_fd < 0)
-        return;
-    if (m_tcpUp) {
-        m_readable.reset(); // read here, not when the loop next runs
-        int rounds = 0;
-        do {
-            m_inbox.clear();
-            fill();
-        } while (m_inbox.size() == kLineBufferSize && ++rounds < 16);
-        m_inbox.clear();
-        if (m_tls)
-            m_tls->close();
-        ::shutdown(m_fd, SHUT_WR);
-    }
-    drop();
 }

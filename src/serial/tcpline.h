@@ -63,20 +63,34 @@ public:
     qint64 available();
     QByteArray take(qint64 most = -1);
     // The connection is gone: closed by either end, or broken.
-    bool closed() const { return m_fd < 0 || m_ended; }
+    bool closed() const { return m_fd < 0 || m_phase == Phase::Ended; }
     // Sends within writeTimeout() or raises error 57 (the connection counts as lost).
     void send(const QByteArray& bytes);
     void close();
-    bool lost() const { return m_ended; }
+    bool lost() const { return m_phase == Phase::Ended; }
     // A plain socket takes a hang-up written straight to it; a TLS record
     // cannot be made in a signal handler, so that connection is closed instead.
     Watchdog::LineToFree lineToFree() const {
-        if (m_fd < 0 || !m_connected)
+        if (m_fd < 0 || !carriesText())
             return {};
         return {m_tls ? Watchdog::LineToFree::Close : Watchdog::LineToFree::HangUp, m_fd};
     }
 
 private:
+    // Where the connection is; each phase only moves on to a later one, and
+    // any may fail (drop() then closes what it had).
+    enum class Phase {
+        Connecting, // looking the host up, or the TCP connect under way
+        Securing,   // TCP up, the TLS handshake under way
+        Connected,  // carries text; a busy server may still close it at once
+        Settling,   // waiting out the busy settle
+        Settled,    // stayed up through the settle: the line can be used
+        Ended,      // the server closed, or the connection broke
+        Failed,     // could not be had: error() says why
+    };
+    bool tcpUp() const { return m_phase != Phase::Connecting && m_phase != Phase::Failed; }
+    bool carriesText() const { return m_phase >= Phase::Connected && m_phase <= Phase::Ended; }
+
     void fail(ErrorNumber number, const QString& reason);
     void drop();
     bool lookedUp();
@@ -98,17 +112,14 @@ private:
     std::unique_ptr<AddressLookup> m_lookup;
     std::unique_ptr<QSocketNotifier> m_lookedUp; // wakes the loop when the lookup is done
     int m_fd = -1;
-    bool m_tcpUp = false;
-    bool m_connected = false;                    // and the handshake done, over TLS
+    Phase m_phase = Phase::Connecting;
     int m_lastError = 0;                         // of the last address tried
     std::unique_ptr<QSocketNotifier> m_writable; // wakes the loop when a connect completes
     std::unique_ptr<QSocketNotifier> m_readable;
     QElapsedTimer m_connectStarted;          // of the address being tried
     std::chrono::milliseconds m_handshake{}; // the TCP handshake, as measured
     QTimer m_settle;
-    bool m_settling = false;
     QByteArray m_inbox;
     QString m_failure;
     std::optional<RunTimeError> m_error;
-    bool m_ended = false; // the server closed, or the connection broke
 };
