@@ -54,6 +54,7 @@ public:
                         QStringList{"--capture", m_capture, "--log", m_log} + options);
         if (m_process.waitForReadyRead(10000))
             m_device = QString::fromUtf8(m_process.readLine()).trimmed();
+        clearLeftLocks();
     }
     ~Modem() {
         m_process.terminate();
@@ -79,6 +80,13 @@ public:
     }
 
 private:
+    // The terminal is new, so a lock under its name (Qt's or FHS's) is one a
+    // dialer killed outright left for an earlier terminal of that number.
+    void clearLeftLocks() const {
+        const QString name = m_device.mid(QStringLiteral("/dev/").size());
+        for (const QString& lockName : {QString(name).replace(u'/', u'_'), name.section(u'/', -1)})
+            QFile::remove(QStringLiteral("/run/lock/LCK..") + lockName);
+    }
     static QByteArray readAll(const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -23,12 +23,8 @@ const QString kUnavailable =
 struct Fifo {
     QString path;
     bool made;
-    // The pseudo-terminal is new, so a lock under its name is one an earlier
-    // terminal of that number left behind.
     explicit Fifo(const QString& name)
-        : path(name), made(QFile::remove(name) || !QFile::exists(name)) {
-        made = made && ::mkfifo(QFile::encodeName(name).constData(), 0644) == 0;
-    }
+        : path(name), made(::mkfifo(QFile::encodeName(name).constData(), 0644) == 0) {}
     ~Fifo() { QFile::remove(path); }
 };
 
