@@ -2,17 +2,21 @@
 // floorsim: a floor of workstations dialling through one modem bank, to
 // measure how a bank is hunted (scripts/bench floorsim). Exits 1 when a modem
 // was double-booked, a final "ATH" was lost or a dialer ended neither
-// dialled nor refused; 2 on bad usage or a floor that could not be set up.
+// dialled nor refused; 2 on bad usage or a floor that could not be set up;
+// 77 without ser2net.
 #include "floor.h"
 
 #include <cstdio>
 #include <QCoreApplication>
 #include <QFile>
+#include <QStandardPaths>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
+
+constexpr int kSkipped = 77; // as ctest's SKIP_RETURN_CODE is told
 
 const char* kUsage =
     "usage: floorsim [--modems N] [--occupancy SHARE] [--hold SECONDS] [--seconds SECONDS]\n"
@@ -116,6 +120,10 @@ int main(int argc, char** argv) {
     if (!parse(QCoreApplication::arguments(), options)) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty()) {
+        std::fputs("floorsim: needs ser2net (scripts/setup installs it)\n", stderr);
+        return kSkipped;
     }
     Floor floor(options);
     QString why;

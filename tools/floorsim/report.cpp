@@ -77,6 +77,24 @@ bool connectedDuring(const QList<Session>& sessions, double from, double to) {
     });
 }
 
+// How long the modem free longest at this moment had been free.
+double longestFree(const QList<Modem>& modems, double at) {
+    double longest = 0;
+    for (const Modem& modem : modems) {
+        double since = 0; // free since the start
+        bool free = true;
+        for (const Session& session : modem.sessions) {
+            if (session.opened <= at && at <= session.closed)
+                free = false;
+            else if (session.closed < at)
+                since = std::max(since, session.closed);
+        }
+        if (free)
+            longest = std::max(longest, at - since);
+    }
+    return longest;
+}
+
 double percentile(QList<double> values, double share) {
     if (values.isEmpty())
         return 0;
@@ -95,6 +113,7 @@ struct Tally {
     int doubleBooked = 0;
     int lostHangUps = 0;
     QList<double> toDial;   // launch to ATDT at the modem, seconds
+    QList<double> freeFor;  // of the refusals while a modem was free: how long it had been
     double heldSeconds = 0; // connection time of the dials that got a modem
     double connectedSeconds = 0;
 };
@@ -162,6 +181,8 @@ Tally tallyOf(RunFacts& facts) {
                 });
             };
             ++(freeDuring(dial.refusedAt) ? tally.refusedWhileFree : tally.refusedAllBusy);
+            if (freeDuring(dial.refusedAt))
+                tally.freeFor.append(longestFree(facts.modems, dial.refusedAt));
             tally.refusedFreeThroughout += freeDuring(dial.launched) ? 1 : 0;
         } else {
             ++tally.otherEnds;
@@ -200,6 +221,10 @@ bool report(RunFacts& facts) {
         "whole search %d), ended otherwise %d\n",
         tally.dials, tally.dialled, tally.refusedAllBusy, offered, meanHeld, 100 * loss,
         loss * tally.dials, tally.refusedWhileFree, tally.refusedFreeThroughout, tally.otherEnds);
+    if (!tally.freeFor.isEmpty())
+        std::printf("floorsim: of the refusals while a modem was free, the modem free longest had "
+                    "been free: p50 %.3f s, max %.3f s\n",
+                    percentile(tally.freeFor, 0.5), percentile(tally.freeFor, 1.0));
     std::printf("floorsim: launch to ATDT of the dials that got a modem: p50 %.3f s, p95 %.3f s, "
                 "max %.3f s\n",
                 percentile(tally.toDial, 0.5), percentile(tally.toDial, 0.95),
