@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
     floor.run();
     RunFacts& facts = floor.facts();
     facts.dialerCpuSeconds = childrenCpuSeconds() - cpuBefore;
+    facts.oneWaySeconds = options.oneWayMs / 1000.0;
     facts.machine = QStringLiteral("machine: %1 cores, %2 GiB; load average %3 before, %4 after; "
                                    "CPU busy %5% over the run (everyone's)")
                         .arg(std::thread::hardware_concurrency())

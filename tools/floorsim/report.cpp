@@ -14,6 +14,9 @@
 
 namespace {
 
+// Allowed for the refusal's message to reach the simulator after the open gave up.
+constexpr double kRefusalOnItsWay = 0.025;
+
 // A command line the modem received, and when.
 struct Received {
     double at = 0;
@@ -221,10 +224,17 @@ bool report(RunFacts& facts) {
         "whole search %d), ended otherwise %d\n",
         tally.dials, tally.dialled, tally.refusedAllBusy, offered, meanHeld, 100 * loss,
         loss * tally.dials, tally.refusedWhileFree, tally.refusedFreeThroughout, tally.otherEnds);
+    // A modem freed in the last round trip could not have been seen, nor one
+    // freed while the refusal was on its way here.
+    const double unseen = 2 * facts.oneWaySeconds + kRefusalOnItsWay;
+    const auto seeable = std::count_if(tally.freeFor.begin(), tally.freeFor.end(),
+                                       [unseen](double free) { return free > unseen; });
     if (!tally.freeFor.isEmpty())
         std::printf("floorsim: of the refusals while a modem was free, the modem free longest had "
-                    "been free: p50 %.3f s, max %.3f s\n",
-                    percentile(tally.freeFor, 0.5), percentile(tally.freeFor, 1.0));
+                    "been free: p50 %.3f s, max %.3f s; longer than a round trip and %.0f ms: "
+                    "%d\n",
+                    percentile(tally.freeFor, 0.5), percentile(tally.freeFor, 1.0),
+                    kRefusalOnItsWay * 1000, int(seeable));
     std::printf("floorsim: launch to ATDT of the dials that got a modem: p50 %.3f s, p95 %.3f s, "
                 "max %.3f s\n",
                 percentile(tally.toDial, 0.5), percentile(tally.toDial, 0.95),

@@ -36,6 +36,7 @@ struct RunFacts {
     double arrivalsStart = 0;
     double arrivalsEnd = 0;
     double offeredErlangs = 0; // what the arrivals were set for
+    double oneWaySeconds = 0;
     double dialerCpuSeconds = 0;
     QString machine; // cores, memory, the load before and after
 };
