@@ -2,6 +2,7 @@
 #include "huntpace.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace HuntPace {
 
@@ -34,6 +35,7 @@ std::vector<std::size_t> order(const std::vector<int>& groups,
 
 Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
     : m_groups(std::move(groups)), m_stagger(stagger), m_underway(m_groups.size(), false),
+      m_startedAt(m_groups.size()),
       m_busy(m_groups.empty()
                  ? 1
                  : std::size_t(*std::max_element(m_groups.begin(), m_groups.end())) + 1,
@@ -51,7 +53,9 @@ bool Pace::groupMayWiden() const {
     for (std::size_t i = 0; i < m_started; ++i)
         underway += m_underway[i] && m_groups[i] == group ? 1 : 0;
     const std::size_t width =
-        std::min(kGroupWidest, kGroupFirstWidth + kGroupWidening * m_busy[std::size_t(group)]);
+        m_near ? 1
+               : std::min(kGroupWidest,
+                          kGroupFirstWidth + kGroupWidening * m_busy[std::size_t(group)]);
     return underway < width;
 }
 
@@ -72,14 +76,17 @@ Clock::time_point Pace::nextDue() const {
 }
 
 void Pace::started(Clock::time_point now) {
+    m_startedAt[m_started] = now;
     m_underway[m_started++] = true;
     m_lastStart = now;
 }
 
-void Pace::answered(std::size_t attempt, bool busy) {
+void Pace::answered(std::size_t attempt, bool busy, Clock::time_point now) {
     if (!m_underway[attempt])
         return;
     m_underway[attempt] = false;
+    if (!std::exchange(m_answered, true))
+        m_near = now - m_startedAt[attempt] < kNearAnswer;
     if (busy && m_groups[attempt] != 0)
         ++m_busy[std::size_t(m_groups[attempt])];
 }

@@ -8,11 +8,12 @@
 // spread over it instead of queueing on its first modem, and overlaps its
 // attempts, so a busy modem costs no round trips in turn. A busy modem is
 // turned away without being held; only a free one is held until the open
-// takes the first that can be had and closes the rest at once. The group
+// takes the first that can be had and closes the rest at once. A far group
 // starts a few attempts apart and widens as busy answers come back: on a
 // quiet bank no workstation holds more than kGroupFirstWidth modems at once,
-// on a full one never more than kGroupWidest. Nothing here waits or reads a
-// clock: the open hands it the time, and tests a time of their own.
+// on a full one never more than kGroupWidest; a near one is searched one at a
+// time. Nothing here waits or reads a clock: the open hands it the time, and
+// tests a time of their own.
 #pragma once
 
 #include <chrono>
@@ -31,6 +32,10 @@ inline constexpr std::size_t kGroupFirstWidth = 4;
 inline constexpr std::size_t kGroupWidest = 16;
 // Each busy answer lets the group have this many more under way.
 inline constexpr std::size_t kGroupWidening = 3;
+// A bank whose first answer comes this soon is near: it is searched one
+// target at a time, since a busy one costs next to nothing there and a second
+// attempt would only hold a free modem another workstation was looking for.
+inline constexpr std::chrono::milliseconds kNearAnswer{20};
 // What each answer from a group adds to the open's bound: a bank that answers
 // is searched whole however large, while a dead one answers nothing and is
 // given up within the bound.
@@ -52,9 +57,11 @@ public:
     // When due() turns true if no answer comes first; max() for never.
     Clock::time_point nextDue() const;
     void started(Clock::time_point now);
-    // The attempt, counted from 0 in the order tried, has answered: busy,
-    // refused, or open.
-    void answered(std::size_t attempt, bool busy);
+    // The attempt, counted from 0 in the order tried, has answered at now:
+    // busy or refused, or open.
+    void answered(std::size_t attempt, bool busy, Clock::time_point now);
+    // The attempt ended without asking the bank: its text is no target.
+    void skipped(std::size_t attempt) { m_underway[attempt] = false; }
     std::size_t startedCount() const { return m_started; }
 
 private:
@@ -63,6 +70,9 @@ private:
     std::vector<int> m_groups;
     std::chrono::milliseconds m_stagger;
     std::vector<bool> m_underway;
+    std::vector<Clock::time_point> m_startedAt;
+    bool m_answered = false;         // some attempt has
+    bool m_near = false;             // and the first within kNearAnswer
     std::vector<std::size_t> m_busy; // busy answers of each group, by group number
     std::size_t m_started = 0;
     Clock::time_point m_lastStart;

@@ -102,7 +102,7 @@ void Pool::startNext() {
         attempt.line->startOpen(m_request.settings);
         attempt.state = Transport::Opening::Underway;
     } else {
-        m_pace.answered(m_attempts.size(), false);
+        m_pace.skipped(m_attempts.size());
     }
     m_attempts.push_back(std::move(attempt));
 }
@@ -125,7 +125,7 @@ Attempt* Pool::advance() {
 // A group that answers busy is worth searching on: its bound grows with it.
 void Pool::answered(std::size_t index, const Attempt& attempt) {
     const bool busy = attempt.state == Transport::Opening::Failed;
-    m_pace.answered(index, busy);
+    m_pace.answered(index, busy, HuntPace::Clock::now());
     if (busy && attempt.target.group != 0)
         m_deadline += std::chrono::milliseconds(HuntPace::kGroupAllowance).count();
 }

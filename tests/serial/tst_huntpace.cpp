@@ -89,9 +89,9 @@ private Q_SLOTS:
         QVERIFY(!pace.due(t0 + 249ms));
         startDue(pace, t0 + 250ms);
         QCOMPARE(pace.startedCount(), std::size_t(2));
-        pace.answered(0, true);
+        pace.answered(0, true, t0 + 255ms);
         QVERIFY(!pace.due(t0 + 260ms)); // the second is still under way
-        pace.answered(1, true);
+        pace.answered(1, true, t0 + 260ms);
         QVERIFY(pace.due(t0 + 260ms));
     }
 
@@ -103,19 +103,35 @@ private Q_SLOTS:
         for (; now < t0 + 100ms; now += 1ms)
             startDue(pace, now);
         QCOMPARE(pace.startedCount(), HuntPace::kGroupFirstWidth);
-        QCOMPARE(pace.nextDue(), t0 + (HuntPace::kGroupFirstWidth - 1) * 10ms + 250ms);
-        pace.answered(0, true);
+        QCOMPARE(pace.nextDue(),
+                 t0 + (HuntPace::kGroupFirstWidth - 1) * HuntPace::kGroupStagger + 250ms);
+        pace.answered(0, true, now);
         for (; now < t0 + 200ms; now += 1ms)
             startDue(pace, now);
         QCOMPARE(pace.startedCount(), HuntPace::kGroupFirstWidth + 1 + HuntPace::kGroupWidening);
         const std::size_t answered = pace.startedCount();
         for (std::size_t i = 1; i < answered; ++i)
-            pace.answered(i, true);
+            pace.answered(i, true, now);
         for (; now < t0 + 400ms; now += 1ms)
             startDue(pace, now);
         QCOMPARE(pace.startedCount(), answered + HuntPace::kGroupWidest);
         startDue(pace, now + 250ms);
         QCOMPARE(pace.startedCount(), answered + HuntPace::kGroupWidest + 1);
+    }
+
+    // A near bank answers at once: one attempt at a time, the next as soon as
+    // the last is busy, and still a stagger on while one is silent.
+    void nearGroupOneAtATime() {
+        HuntPace::Pace pace(std::vector<int>(10, 1), 250ms);
+        startDue(pace, t0);
+        pace.answered(0, true, t0 + 2ms);
+        startDue(pace, t0 + 2ms);
+        QCOMPARE(pace.startedCount(), std::size_t(2));
+        for (Clock::time_point now = t0 + 2ms; now < t0 + 251ms; now += 1ms)
+            startDue(pace, now);
+        QCOMPARE(pace.startedCount(), std::size_t(2));
+        startDue(pace, t0 + 252ms);
+        QCOMPARE(pace.startedCount(), std::size_t(3));
     }
 
     // A group searched whole and found busy gives the open up at once.
