@@ -211,6 +211,7 @@ void Floor::writeProfiles() {
 
 void Floor::run() {
     m_arriving = true;
+    m_facts.runStart = now();
     // The bank fills first: only what arrives once it is in its steady state counts.
     const auto warmUp =
         std::chrono::milliseconds(qint64(kWarmUpHolds * m_options.holdSeconds * 1000));

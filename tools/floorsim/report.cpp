@@ -80,11 +80,12 @@ bool connectedDuring(const QList<Session>& sessions, double from, double to) {
     });
 }
 
-// How long the modem free longest at this moment had been free.
-double longestFree(const QList<Modem>& modems, double at) {
+// How long the modem free longest at this moment had been free, counted from
+// start for a modem free since.
+double longestFree(const QList<Modem>& modems, double at, double start) {
     double longest = 0;
     for (const Modem& modem : modems) {
-        double since = 0; // free since the start
+        double since = start;
         bool free = true;
         for (const Session& session : modem.sessions) {
             if (session.opened <= at && at <= session.closed)
@@ -185,7 +186,7 @@ Tally tallyOf(RunFacts& facts) {
             };
             ++(freeDuring(dial.refusedAt) ? tally.refusedWhileFree : tally.refusedAllBusy);
             if (freeDuring(dial.refusedAt))
-                tally.freeFor.append(longestFree(facts.modems, dial.refusedAt));
+                tally.freeFor.append(longestFree(facts.modems, dial.refusedAt, facts.runStart));
             tally.refusedFreeThroughout += freeDuring(dial.launched) ? 1 : 0;
         } else {
             ++tally.otherEnds;

@@ -33,6 +33,7 @@ struct Modem {
 struct RunFacts {
     QList<Dial> dials;
     QList<Modem> modems;
+    double runStart = 0; // the first dial, warming up
     double arrivalsStart = 0;
     double arrivalsEnd = 0;
     double offeredErlangs = 0; // what the arrivals were set for
