@@ -216,17 +216,29 @@ void Floor::run() {
     const auto warmUp =
         std::chrono::milliseconds(qint64(kWarmUpHolds * m_options.holdSeconds * 1000));
     m_facts.arrivalsStart = now() + double(warmUp.count()) / 1000;
-    QTimer::singleShot(warmUp + std::chrono::seconds(m_options.seconds), this, [this] {
-        m_arriving = false;
-        m_facts.arrivalsEnd = now();
-        m_arrival.stop();
-    });
+    QTimer::singleShot(warmUp + std::chrono::seconds(m_options.seconds), this,
+                       [this] { endArrivals(); });
     scheduleArrival();
     while (m_arriving)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const QDeadlineTimer deadline(kAllEnded);
     while (m_running > 0 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+}
+
+void Floor::endArrivals() {
+    if (!std::exchange(m_arriving, false))
+        return;
+    m_facts.arrivalsEnd = std::max(now(), m_facts.arrivalsStart);
+    m_arrival.stop();
+}
+
+void Floor::stop() {
+    endArrivals();
+    for (auto& call : m_calls) {
+        if (call->process && m_facts.dials[call->dial].terminated < 0)
+            terminate(*call);
+    }
 }
 
 void Floor::scheduleArrival() {

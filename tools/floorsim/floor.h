@@ -38,6 +38,8 @@ public:
     bool start(QString& why);
     // Runs the arrivals, then waits for every call to end.
     void run();
+    // Ends the run early: no more arrivals, every call ended as its operator would.
+    void stop();
     RunFacts& facts() { return m_facts; }
 
 private:
@@ -52,6 +54,7 @@ private:
     bool startModems(QString& why);
     bool startServer(QString& why);
     void writeProfiles();
+    void endArrivals();
     void scheduleArrival();
     void arrive();
     void heard(Call& call);

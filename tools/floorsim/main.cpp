@@ -6,9 +6,12 @@
 // 77 without ser2net.
 #include "floor.h"
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <sys/resource.h>
 #include <thread>
@@ -103,6 +106,24 @@ QString memoryGiB() {
     return QString::number(fields.value(1).toDouble() / 1024 / 1024, 'f', 1);
 }
 
+int stopPipe[2] = {-1, -1};
+
+extern "C" void onStop(int) {
+    const char stop = 1;
+    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &stop, 1);
+}
+
+// SIGINT, SIGTERM and SIGHUP end the run as its end would, so that every
+// process, namespace and file of the floor goes with it.
+void stopOnSignals(Floor& floor, QSocketNotifier& notifier) {
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&floor] { floor.stop(); });
+    struct sigaction action {};
+    action.sa_handler = onStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
 double childrenCpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
@@ -126,6 +147,10 @@ int main(int argc, char** argv) {
         return kSkipped;
     }
     Floor floor(options);
+    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return 2;
+    QSocketNotifier stopping(stopPipe[0], QSocketNotifier::Read);
+    stopOnSignals(floor, stopping);
     QString why;
     if (!floor.start(why)) {
         std::fprintf(stderr, "floorsim: %s\n", qPrintable(why));
