@@ -42,10 +42,12 @@ void MSComm::setSettings(const QString& settings) {
 
 // The first target that can be had is the line, and what waited goes there.
 void MSComm::openLine() {
-    PoolOpen::Request request{{}, m_settings, m_pending, m_profile.tlsFiles, m_keepGoing};
+    PoolOpen::Request request{{}, m_settings, m_pending, m_profile.tlsFiles, m_keepGoing, {}};
     const QString named = m_profile.targets ? m_profile.targets(m_commPort) : QString();
-    for (const QString& target : targetsFor(m_commPort, named))
-        request.targets.append({target, QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target)});
+    for (const PortTarget& target : portTargetsFor(m_commPort, named))
+        request.targets.append({target.text,
+                                QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target.text),
+                                target.group});
     m_line = PoolOpen::open(request, m_openFailure);
     m_pending.clear();
 }

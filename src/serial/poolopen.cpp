@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "poolopen.h"
 
+#include "huntpace.h"
 #include "platform.h"
 #include "porttargets.h"
 #include "runtimeerror.h"
 
 #include <optional>
 #include <QDeadlineTimer>
+#include <QRandomGenerator>
 #include <vector>
 
 namespace PoolOpen {
@@ -37,18 +39,37 @@ struct Attempt {
     }
 };
 
+std::vector<int> groupsOf(const QList<Target>& targets) {
+    std::vector<int> groups;
+    for (const Target& target : targets)
+        groups.push_back(target.group);
+    return groups;
+}
+
+// Each workstation its own place in a group: a clock or a process number
+// would start the workstations of a floor booted together in the same place.
+std::size_t randomStart(std::size_t size) {
+    return std::size_t(QRandomGenerator::global()->bounded(quint32(size)));
+}
+
 class Pool {
 public:
-    explicit Pool(const Request& request) : m_request(request) {}
+    explicit Pool(const Request& request)
+        : m_request(request),
+          m_order(HuntPace::order(groupsOf(request.targets),
+                                  request.huntStart ? request.huntStart : randomStart)),
+          m_pace(groupsTried(), kStagger) {}
 
     std::unique_ptr<Transport> open(QString& why);
 
 private:
-    bool startDue() const {
-        if (m_attempts.size() == std::size_t(m_request.targets.size()))
-            return false;
-        return m_nextStart.hasExpired() || !underway();
+    std::vector<int> groupsTried() const {
+        std::vector<int> groups;
+        for (std::size_t index : m_order)
+            groups.push_back(m_request.targets.at(qsizetype(index)).group);
+        return groups;
     }
+    bool startDue() const { return m_pace.due(HuntPace::Clock::now()); }
     bool underway() const {
         for (const Attempt& attempt : m_attempts) {
             if (attempt.state == Transport::Opening::Underway)
@@ -59,38 +80,54 @@ private:
     void startNext();
     // Moves every attempt on; the first open one, or none.
     Attempt* advance();
+    void answered(std::size_t index, const Attempt& attempt);
     bool sendPending(Attempt& winner);
     std::unique_ptr<Transport> take(Attempt& winner);
     [[noreturn]] void fail(QString& why);
     void closeAll();
 
     const Request& m_request;
+    std::vector<std::size_t> m_order; // the targets' indices, in the order tried
+    HuntPace::Pace m_pace;
     std::vector<Attempt> m_attempts;
     QDeadlineTimer m_deadline{bound()};
-    QDeadlineTimer m_nextStart{0};
 };
 
 void Pool::startNext() {
     Attempt attempt;
-    attempt.target = m_request.targets.at(qsizetype(m_attempts.size()));
+    attempt.target = m_request.targets.at(qsizetype(m_order.at(m_attempts.size())));
     attempt.line = transportFor(attempt.target.text, attempt.target.label, m_request.tlsFiles);
+    m_pace.started(HuntPace::Clock::now());
     if (attempt.line) {
         attempt.line->startOpen(m_request.settings);
         attempt.state = Transport::Opening::Underway;
+    } else {
+        m_pace.skipped(m_attempts.size());
     }
     m_attempts.push_back(std::move(attempt));
-    m_nextStart.setRemainingTime(kStagger);
 }
 
 Attempt* Pool::advance() {
     Attempt* first = nullptr;
-    for (Attempt& attempt : m_attempts) {
-        if (attempt.state == Transport::Opening::Underway)
+    for (std::size_t i = 0; i < m_attempts.size(); ++i) {
+        Attempt& attempt = m_attempts[i];
+        if (attempt.state == Transport::Opening::Underway) {
             attempt.state = attempt.line->advanceOpen();
+            if (attempt.state != Transport::Opening::Underway)
+                answered(i, attempt);
+        }
         if (!first && attempt.state == Transport::Opening::Open && sendPending(attempt))
             first = &attempt;
     }
     return first;
+}
+
+// A group that answers busy is worth searching on: its bound grows with it.
+void Pool::answered(std::size_t index, const Attempt& attempt) {
+    const bool busy = attempt.state == Transport::Opening::Failed;
+    m_pace.answered(index, busy, HuntPace::Clock::now());
+    if (busy && attempt.target.group != 0)
+        m_deadline += std::chrono::milliseconds(HuntPace::kGroupAllowance).count();
 }
 
 // A line that cannot take what waits for it cannot be had either.
@@ -146,8 +183,10 @@ std::unique_ptr<Transport> Pool::open(QString& why) {
             closeAll();
             throw RunTimeError(DeviceUnavailable, QStringLiteral("Apertura cancelada."));
         }
-        const auto sleep = std::min({kPass, std::chrono::milliseconds(m_deadline.remainingTime()),
-                                     std::chrono::milliseconds(m_nextStart.remainingTime())});
+        const auto nextStart = std::chrono::ceil<std::chrono::milliseconds>(
+            std::min(m_pace.nextDue(), HuntPace::Clock::now() + kPass) - HuntPace::Clock::now());
+        const auto sleep =
+            std::min({kPass, std::chrono::milliseconds(m_deadline.remainingTime()), nextStart});
         Platform::DoEvents(std::max(sleep, 0ms));
     }
 }

@@ -2,9 +2,11 @@
 // Opening COM<n> through the first of its targets that can be had. Targets are
 // started in pool order, the next as soon as those before have failed or have
 // not answered within kStagger (staggered as RFC 8305 staggers addresses), so
-// a dead server costs the others a quarter of a second, not its whole bound.
-// The first attempt to open is used, pool order breaking ties; every other
-// is closed. The whole open has one bound.
+// a dead server costs the others a quarter of a second, not its whole bound;
+// a hunt group is searched as huntpace.h says. The first attempt to open is
+// used, the order tried breaking ties; every other is closed at once. The
+// whole open has one bound, kBound, to which each answer from a hunt group's
+// target adds HuntPace::kGroupAllowance.
 #pragma once
 
 #include "linesettings.h"
@@ -33,6 +35,7 @@ using KeepGoing = std::function<bool()>;
 struct Target {
     QString text;  // as the profile names it
     QString label; // "COM2 (rfc2217://modems:7001)", for notes
+    int group = 0; // its hunt group, numbered from 1; 0 for none
 };
 
 struct Request {
@@ -41,6 +44,8 @@ struct Request {
     QByteArray pending; // sent on the line that opens, as part of having it
     std::function<TlsFiles()> tlsFiles;
     KeepGoing keepGoing;
+    // Where each hunt group's search begins, given its size; none: at random.
+    std::function<std::size_t(std::size_t)> huntStart;
 };
 
 // The open line. When none can be had, raises the last target's error and

@@ -29,12 +29,37 @@ const Scheme* schemeOf(const QString& target) {
 
 } // namespace
 
-QStringList targetsFor(qint16 port, const QString& named) {
+QList<PortTarget> portTargetsFor(qint16 port, const QString& named) {
     // Split by hand: a regular expression would be compiled on every dial's path.
-    QStringList targets;
+    QStringList words;
     for (const QString& part : named.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        targets += part.split(QLatin1Char('\t'), Qt::SkipEmptyParts);
-    return targets.isEmpty() ? QStringList{QStringLiteral("/dev/ttyS%1").arg(port - 1)} : targets;
+        words += part.split(QLatin1Char('\t'), Qt::SkipEmptyParts);
+    QList<PortTarget> targets;
+    int groups = 0;
+    bool inGroup = false;
+    for (QString word : words) {
+        if (word.startsWith(QLatin1Char('{'))) {
+            groups += inGroup ? 0 : 1;
+            inGroup = true;
+            word.remove(0, 1);
+        }
+        const bool closes = word.endsWith(QLatin1Char('}'));
+        if (closes)
+            word.chop(1);
+        if (!word.isEmpty())
+            targets.append({word, inGroup ? groups : 0});
+        inGroup = inGroup && !closes;
+    }
+    if (targets.isEmpty())
+        targets.append({QStringLiteral("/dev/ttyS%1").arg(port - 1), 0});
+    return targets;
+}
+
+QStringList targetsFor(qint16 port, const QString& named) {
+    QStringList texts;
+    for (const PortTarget& target : portTargetsFor(port, named))
+        texts.append(target.text);
+    return texts;
 }
 
 std::unique_ptr<Transport> transportFor(const QString& target, const QString& label,

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // What COM<n> stands for: the targets the profile names for it, in order (a
-// pool when there are several), else /dev/ttyS<n-1>. A target is a device
+// pool when there are several), else /dev/ttyS<n-1>. Targets between braces,
+// "{a b c}", are a hunt group: one bank, which each workstation searches from
+// a place of its own, several targets at once, instead of all of them
+// queueing on its first modem. A target is a device
 // path, rfc2217://HOST:PORT, socket://HOST:PORT, or either of the last two
 // over TLS: rfc2217+tls://HOST:PORT, socket+tls://HOST:PORT. The serial line
 // never reads the profile itself: the control's owner hands it what it says.
@@ -20,8 +23,19 @@ struct PortProfile {
     std::function<TlsFiles()> tlsFiles;
 };
 
-// COM<n>'s targets: those named, split at blanks and tabs, else the device
-// the port number has always meant.
+// One of COM<n>'s targets; group numbers its hunt group from 1 in the order
+// named, 0 for a target that stands on its own.
+struct PortTarget {
+    QString text;
+    int group = 0;
+};
+
+// COM<n>'s targets: those named, split at blanks and tabs, braces taken for
+// the groups they mark, else the device the port number has always meant. A
+// brace that opens inside a group or closes outside one is ignored, and a
+// group left open ends with the list.
+QList<PortTarget> portTargetsFor(qint16 port, const QString& named);
+// The same targets' texts alone.
 QStringList targetsFor(qint16 port, const QString& named);
 
 // The transport for one target; none when the target is not one of the forms.

@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
+// The order and the pace of an open's attempts, on a clock of the test's own;
+// and hunt groups as the profile writes them and as an open searches them.
+#include "deadport.h"
+#include "huntpace.h"
+#include "mscomm.h"
+#include "porttargets.h"
+#include "support/errorof.h"
+
+#include <QTcpServer>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+using HuntPace::Clock;
+
+Q_DECLARE_METATYPE(std::vector<int>)
+Q_DECLARE_METATYPE(std::vector<std::size_t>)
+
+namespace {
+
+const Clock::time_point t0{std::chrono::hours(1000)};
+
+// Starts every attempt that is due at now.
+void startDue(HuntPace::Pace& pace, Clock::time_point now) {
+    while (pace.due(now))
+        pace.started(now);
+}
+
+} // namespace
+
+class TestHuntPace : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void groupsAsWritten_data() {
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("parsed"); // text:group, blank separated
+        QTest::newRow("a pool as before") << "a\tb c"
+                                          << "a:0 b:0 c:0";
+        QTest::newRow("braces apart") << "{ a b } c"
+                                      << "a:1 b:1 c:0";
+        QTest::newRow("braces on the targets") << "x {a b} {c}"
+                                               << "x:0 a:1 b:1 c:2";
+        QTest::newRow("a brace inside a group") << "{a {b} c}"
+                                                << "a:1 b:1 c:0";
+        QTest::newRow("left open") << "a {b c"
+                                   << "a:0 b:1 c:1";
+        QTest::newRow("nothing but braces") << "{ }"
+                                            << "/dev/ttyS1:0";
+    }
+    void groupsAsWritten() {
+        QFETCH(QString, named);
+        QFETCH(QString, parsed);
+        QStringList got;
+        for (const PortTarget& target : portTargetsFor(2, named))
+            got.append(QStringLiteral("%1:%2").arg(target.text).arg(target.group));
+        QCOMPARE(got.join(QLatin1Char(' ')), parsed);
+    }
+
+    void order_data() {
+        QTest::addColumn<std::vector<int>>("groups");
+        QTest::addColumn<std::size_t>("start");
+        QTest::addColumn<std::vector<std::size_t>>("tried");
+        QTest::newRow("a pool keeps its order")
+            << std::vector<int>{0, 0, 0} << std::size_t(2) << std::vector<std::size_t>{0, 1, 2};
+        QTest::newRow("a group from its start, round")
+            << std::vector<int>{1, 1, 1, 1} << std::size_t(2)
+            << std::vector<std::size_t>{2, 3, 0, 1};
+        QTest::newRow("a group keeps its place among others")
+            << std::vector<int>{0, 1, 1, 1, 0} << std::size_t(1)
+            << std::vector<std::size_t>{0, 2, 3, 1, 4};
+        QTest::newRow("each group from a start of its own")
+            << std::vector<int>{1, 1, 2, 2, 2} << std::size_t(7)
+            << std::vector<std::size_t>{1, 0, 3, 4, 2};
+    }
+    void order() {
+        QFETCH(std::vector<int>, groups);
+        QFETCH(std::size_t, start);
+        QFETCH(std::vector<std::size_t>, tried);
+        QCOMPARE(HuntPace::order(groups, [start](std::size_t) { return start; }), tried);
+    }
+
+    // Targets of their own, as pools have always been tried: the next a
+    // stagger after the last while it is silent, at once when it fails.
+    void targetsOfTheirOwnOneAfterAnother() {
+        HuntPace::Pace pace({0, 0, 0}, 250ms);
+        startDue(pace, t0);
+        QCOMPARE(pace.startedCount(), std::size_t(1));
+        QVERIFY(!pace.due(t0 + 249ms));
+        startDue(pace, t0 + 250ms);
+        QCOMPARE(pace.startedCount(), std::size_t(2));
+        pace.answered(0, true, t0 + 255ms);
+        QVERIFY(!pace.due(t0 + 260ms)); // the second is still under way
+        pace.answered(1, true, t0 + 260ms);
+        QVERIFY(pace.due(t0 + 260ms));
+    }
+
+    // A group overlaps a few attempts, widens with every busy answer, never
+    // past its widest, and a silent group still gets one more a stagger on.
+    void groupOverlapsAndWidens() {
+        HuntPace::Pace pace(std::vector<int>(40, 1), 250ms);
+        Clock::time_point now = t0;
+        for (; now < t0 + 100ms; now += 1ms)
+            startDue(pace, now);
+        QCOMPARE(pace.startedCount(), HuntPace::kGroupFirstWidth);
+        QCOMPARE(pace.nextDue(),
+                 t0 + (HuntPace::kGroupFirstWidth - 1) * HuntPace::kGroupStagger + 250ms);
+        pace.answered(0, true, now);
+        for (; now < t0 + 200ms; now += 1ms)
+            startDue(pace, now);
+        QCOMPARE(pace.startedCount(), HuntPace::kGroupFirstWidth + 1 + HuntPace::kGroupWidening);
+        const std::size_t answered = pace.startedCount();
+        for (std::size_t i = 1; i < answered; ++i)
+            pace.answered(i, true, now);
+        for (; now < t0 + 400ms; now += 1ms)
+            startDue(pace, now);
+        QCOMPARE(pace.startedCount(), answered + HuntPace::kGroupWidest);
+        startDue(pace, now + 250ms);
+        QCOMPARE(pace.startedCount(), answered + HuntPace::kGroupWidest + 1);
+    }
+
+    // A near bank answers at once: one attempt at a time, the next as soon as
+    // the last is busy, and still a stagger on while one is silent.
+    void nearGroupOneAtATime() {
+        HuntPace::Pace pace(std::vector<int>(10, 1), 250ms);
+        startDue(pace, t0);
+        pace.answered(0, true, t0 + 2ms);
+        startDue(pace, t0 + 2ms);
+        QCOMPARE(pace.startedCount(), std::size_t(2));
+        for (Clock::time_point now = t0 + 2ms; now < t0 + 251ms; now += 1ms)
+            startDue(pace, now);
+        QCOMPARE(pace.startedCount(), std::size_t(2));
+        startDue(pace, t0 + 252ms);
+        QCOMPARE(pace.startedCount(), std::size_t(3));
+    }
+
+    // A group searched whole and found busy gives the open up at once.
+    void busyGroupIsSearchedWhole() {
+        QTcpServer busy[8];
+        QStringList targets;
+        for (QTcpServer& server : busy) {
+            server.listen(QHostAddress::LocalHost);
+            QObject::connect(&server, &QTcpServer::newConnection, [&server] {
+                QTcpSocket* client = server.nextPendingConnection();
+                client->write("Port already in use\r\n");
+                client->disconnectFromHost();
+            });
+            targets.append(QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort()));
+        }
+        MSComm comm;
+        const QString named = QLatin1Char('{') + targets.join(QLatin1Char(' ')) + QLatin1Char('}');
+        comm.setPortProfile({[named](qint16) { return named; }, {}});
+        comm.setCommPort(2);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(PortInUse));
+        QCOMPARE(comm.openFailure().count(QStringLiteral("(busy)")), 8);
+    }
+
+    // A dead bank answers nothing: given up within the bound, as a pool is.
+    void deadGroupIsGivenUpInSeconds() {
+        DeadPort dead[6];
+        QStringList targets;
+        for (const DeadPort& port : dead)
+            targets.append(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port.port()));
+        MSComm comm;
+        const QString named = QStringLiteral("{%1}").arg(targets.join(QLatin1Char(' ')));
+        comm.setPortProfile({[named](qint16) { return named; }, {}});
+        comm.setCommPort(2);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(DeviceUnavailable));
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(comm.openFailure().count(QStringLiteral("(timed out)")), 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHuntPace)
+#include "tst_huntpace.moc"
