@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "platform.h"
 
+#include "dialrecord.h"
 #include "runtimeerror.h"
 
 #include <cstdio>
@@ -124,6 +125,7 @@ void DoEvents(std::chrono::milliseconds maxWait) {
 }
 
 void End(int status) {
+    DialRecord::write(status); // a dial request's record, after its last "ATH"
     hooks().endProcess(status);
     // A hook that returns would break "nothing runs after the end".
     std::fflush(nullptr);

@@ -45,7 +45,7 @@ void MSComm::openLine() {
     const QString named = m_profile.targets ? m_profile.targets(m_commPort) : QString();
     for (const QString& target : targetsFor(m_commPort, named))
         request.targets.append({target, QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target)});
-    m_line = PoolOpen::open(request, m_openFailure);
+    m_line = PoolOpen::open(request, m_openFailure, m_target);
     m_pending.clear();
 }
 

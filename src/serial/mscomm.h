@@ -34,6 +34,7 @@ public:
     QString input() override;
     bool lineLost() const override { return m_line && m_line->lost(); }
     QString openFailure() const override { return m_openFailure; }
+    QString openTarget() const override { return m_target; }
     void setOpenWatch(std::function<bool()> keepGoing) override {
         m_keepGoing = std::move(keepGoing);
     }
@@ -52,6 +53,7 @@ private:
     bool m_portOpen = false;
     QByteArray m_pending;
     QString m_openFailure;
+    QString m_target;
     PoolOpen::KeepGoing m_keepGoing;
     PortProfile m_profile;
 };

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <vector>
 
 namespace PoolOpen {
@@ -42,6 +43,12 @@ public:
     explicit Pool(const Request& request) : m_request(request) {}
 
     std::unique_ptr<Transport> open(QString& why);
+    // The target used, else the last one tried.
+    QString target() const {
+        if (m_winner)
+            return m_winner->text;
+        return m_attempts.empty() ? QString() : m_attempts.back().target.text;
+    }
 
 private:
     bool startDue() const {
@@ -68,6 +75,7 @@ private:
     std::vector<Attempt> m_attempts;
     QDeadlineTimer m_deadline{kBound};
     QDeadlineTimer m_nextStart{0};
+    std::optional<Target> m_winner;
 };
 
 void Pool::startNext() {
@@ -107,6 +115,7 @@ bool Pool::sendPending(Attempt& winner) {
 }
 
 std::unique_ptr<Transport> Pool::take(Attempt& winner) {
+    m_winner = winner.target;
     std::unique_ptr<Transport> line = std::move(winner.line);
     closeAll();
     return line;
@@ -154,9 +163,11 @@ std::unique_ptr<Transport> Pool::open(QString& why) {
 
 } // namespace
 
-std::unique_ptr<Transport> open(const Request& request, QString& why) {
+std::unique_ptr<Transport> open(const Request& request, QString& why, QString& target) {
     why.clear();
-    return Pool(request).open(why);
+    Pool pool(request);
+    const auto recordTarget = qScopeGuard([&] { target = pool.target(); });
+    return pool.open(why);
 }
 
 } // namespace PoolOpen

@@ -2,11 +2,14 @@
 #include "application.h"
 
 #include "cancelsignals.h"
+#include "check.h"
 #include "commcontrol.h"
+#include "dialrecord.h"
 #include "frmdialer.h"
 #include "platform.h"
 #include "platformstart.h"
 #include "qtplatform.h"
+#include "request.h"
 #include "startup.h"
 #include "usage.h"
 
@@ -64,7 +67,7 @@ void checkDescriptors() {
             "cvdialer: aviso: no se puede marcar: quedan %d descriptores de archivo libres y un "
             "marcado necesita %d (ulimit -n)\n",
             left, kDescriptorsForADial);
-        std::exit(Platform::ExitUntrappedError);
+        Platform::End(Platform::ExitUntrappedError);
     }
 }
 
@@ -83,6 +86,12 @@ bool installQtTranslation(QCoreApplication& app) {
 int run(int argc, char** argv) {
     Platform::setLaunchTime(Platform::Now());
     const QString request = requestText(argc, argv);
+    int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
+    if (request == QLatin1String("--check")) { // no display, no window: Qt Core's loop alone
+        ModDialer::restoreDefaultSignals();
+        const QCoreApplication core(qtArgc, argv);
+        return ModDialer::Check();
+    }
     const std::optional<QString> information = Usage::informationFor(request);
     // The cancel signals were taken first thing (main.cpp); outside a dial
     // they end the process as usual.
@@ -94,9 +103,12 @@ int run(int argc, char** argv) {
         return Platform::ExitDone;
     }
     Platform::setCommand(request);
-    if (dial)
+    if (dial) {
+        DialRecord::begin(ModDialer::isTelRequest(request) ? DialRecord::Origin::Link
+                                                           : DialRecord::Origin::Request);
+        DialRecord::maskArguments(argc, argv); // the request is read: ps need not show it
         checkDescriptors();
-    int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
+    }
     PlatformStart::watch();
     QApplication app(qtArgc, argv);
     PlatformStart::started();

@@ -4,6 +4,8 @@
 #include "cancelsignals.h"
 #include "dial.h"
 #include "dialersettings.h"
+#include "dialrecord.h"
+#include "fixedvalues.h"
 #include "frmdialer.h"
 #include "platform.h"
 #include "profileschema.h"
@@ -70,13 +72,16 @@ void Main() {
         return;
     }
     readStartUpSettings();
+    refuseUnusableFixedValues();
     if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
         restoreDefaultSignals(); // no dial after all
         showSettingsWindow(Platform::ExitSettingsMissing);
         return;
     }
     checkPrefix(DialerSettings.Anteponer);
-    const QString number = withPrefix(requestedNumber(request), DialerSettings.Anteponer);
+    const QString requested = requestedNumber(request);
+    DialRecord::setNumber(requested, Profile::read(Profile::kRecordNumber));
+    const QString number = withPrefix(requested, DialerSettings.Anteponer);
     checkDialable(number);
     if (isTelRequest(request))
         confirmLinkDial(number);
