@@ -257,4 +257,8 @@ void setSockets(const QByteArray& journal, const QByteArray& syslog) {
     record().syslog = syslog;
 }
 
+void discard() {
+    record() = Record{};
+}
+
 } // namespace DialRecord

@@ -49,5 +49,7 @@ void write(int status);
 
 // Where write() sends; tests point them at sockets of their own.
 void setSockets(const QByteArray& journal, const QByteArray& syslog);
+// For tests: forgets this run's record, as a new process would start.
+void discard();
 
 } // namespace DialRecord
