@@ -3,8 +3,10 @@
 
 #include "platform.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -18,7 +20,6 @@ namespace {
 
 struct Record {
     bool begun = false;
-    bool written = false;
     Origin origin = Origin::Request;
     std::optional<QString> number; // as logged: masked or whole; none: left out
     QString target;
@@ -88,64 +89,80 @@ void field(QByteArray& out, const char* key, const QString& value) {
     out += '\n';
 }
 
-std::chrono::milliseconds leftOf(Platform::Clock::time_point deadline) {
-    return std::max(
-        std::chrono::milliseconds(0),
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Platform::Clock::now()));
+long nowMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return long(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-enum class Sent { Yes, NoSocket, Lost };
-
-// One datagram to a local socket, waiting for room no longer than the deadline.
-Sent sendWithin(const QByteArray& path, const QByteArray& datagram,
-                Platform::Clock::time_point deadline, QString& why) {
+// One datagram to a local socket, waiting for room until deadlineMs on the
+// monotonic clock; 0 or the errno that stopped it (ENOENT: no such socket).
+// Async-signal-safe, for the watchdog's end too.
+int sendBefore(const char* path, const char* data, std::size_t size, long deadlineMs) {
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
-        return Sent::Lost;
-    }
+    if (fd < 0)
+        return errno;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    std::strncpy(address.sun_path, path, sizeof address.sun_path - 1);
     // Connected, poll() tells when the reader has room again.
-    Sent sent = Sent::Lost;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        sent = errno == ENOENT ? Sent::NoSocket : Sent::Lost;
-        why = QString::fromLocal8Bit(std::strerror(errno));
-    } else {
-        for (;;) {
-            if (::send(fd, datagram.constData(), std::size_t(datagram.size()), MSG_NOSIGNAL) >= 0) {
-                sent = Sent::Yes;
-                break;
-            }
-            const int error = errno;
-            pollfd wait{fd, POLLOUT, 0};
-            const bool retry =
-                error == EINTR || ((error == EAGAIN || error == EWOULDBLOCK) &&
-                                   ::poll(&wait, 1, int(leftOf(deadline).count())) > 0);
-            if (!retry) {
-                why = error == EAGAIN ? QStringLiteral("no lo aceptó en %1 ms").arg(kBound.count())
-                                      : QString::fromLocal8Bit(std::strerror(error));
-                break;
-            }
-        }
+    int error = 0;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        error = errno;
+    while (error == 0 && ::send(fd, data, size, MSG_NOSIGNAL) < 0) {
+        error = errno;
+        pollfd wait{fd, POLLOUT, 0};
+        const long left = deadlineMs - nowMs();
+        if (error == EINTR || (error == EAGAIN && left > 0 && ::poll(&wait, 1, int(left)) > 0))
+            error = 0;
+        else if (error == EAGAIN)
+            error = ETIMEDOUT;
     }
     ::close(fd);
-    return sent;
+    return error;
 }
 
+// Journald and syslog daemons stamp what they receive; none is added here.
 QByteArray syslogDatagram(int status) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char stamp[32] = {};
-    std::strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", &local);
-    return QStringLiteral("<%1>%2 cvdialer[%3]: %4")
+    return QStringLiteral("<%1>cvdialer[%2]: %3")
         .arg(kFacilityUser | textFor(status).priority)
-        .arg(QString::fromLatin1(stamp))
         .arg(::getpid())
         .arg(syslogText(status))
         .toUtf8();
+}
+
+// The watchdog ends the process from a signal handler, where nothing can be
+// formatted: its record is made ready whenever a field changes, for either of
+// the statuses it ends with.
+constexpr std::size_t kPreparedSize = 4096;
+struct Prepared {
+    char journal[kPreparedSize];
+    std::size_t journalSize;
+    char syslog[kPreparedSize];
+    std::size_t syslogSize;
+};
+Prepared prepared[2]; // statuses 2 and 3
+volatile std::sig_atomic_t preparedReady = 0;
+volatile std::sig_atomic_t recordSent = 0;
+
+void copyInto(char* into, std::size_t& size, const QByteArray& bytes) {
+    size = std::min(std::size_t(bytes.size()), kPreparedSize);
+    std::memcpy(into, bytes.constData(), size);
+}
+
+void prepare() {
+    preparedReady = 0;
+    for (int status : {2, 3}) {
+        Prepared& ready = prepared[status - 2];
+        copyInto(ready.journal, ready.journalSize, journalFields(status));
+        copyInto(ready.syslog, ready.syslogSize, syslogDatagram(status));
+    }
+    preparedReady = 1;
+}
+
+QString reasonFor(int error) {
+    return error == ETIMEDOUT ? QStringLiteral("no lo aceptó en %1 ms").arg(kBound.count())
+                              : QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -153,6 +170,7 @@ QByteArray syslogDatagram(int status) {
 void begin(Origin origin) {
     record().begun = true;
     record().origin = origin;
+    prepare();
 }
 
 void setNumber(const QString& number, const QString& numberRule) {
@@ -163,18 +181,22 @@ void setNumber(const QString& number, const QString& numberRule) {
         record().number = number;
     else
         record().number = masked(number);
+    prepare();
 }
 
 void setTarget(const QString& target) {
     record().target = target;
+    prepare();
 }
 
 void setOpenTime(std::chrono::milliseconds taken) {
     record().openMs = taken.count();
+    prepare();
 }
 
 void setWaitTime(std::chrono::milliseconds taken) {
     record().waitMs = taken.count();
+    prepare();
 }
 
 QString masked(const QString& text) {
@@ -239,17 +261,33 @@ QString syslogText(int status) {
 }
 
 void write(int status) {
-    if (!record().begun || std::exchange(record().written, true))
+    if (!record().begun || recordSent)
         return;
-    const auto deadline = Platform::Clock::now() + kBound;
-    QString why;
-    Sent sent = sendWithin(record().journal, journalFields(status), deadline, why);
-    if (sent == Sent::NoSocket)
-        sent = sendWithin(record().syslog, syslogDatagram(status), deadline, why);
-    if (sent != Sent::Yes)
+    recordSent = 1;
+    const long deadline = nowMs() + long(kBound.count());
+    const QByteArray fields = journalFields(status);
+    int error = sendBefore(record().journal.constData(), fields.constData(),
+                           std::size_t(fields.size()), deadline);
+    if (error == ENOENT) {
+        const QByteArray line = syslogDatagram(status);
+        error = sendBefore(record().syslog.constData(), line.constData(), std::size_t(line.size()),
+                           deadline);
+    }
+    if (error != 0)
         Platform::Note(QStringLiteral("se perdió el registro de esta llamada en el diario del "
                                       "sistema: %1")
-                           .arg(why));
+                           .arg(reasonFor(error)));
+}
+
+void writeFromSignal(int status) {
+    if (!preparedReady || recordSent || (status != 2 && status != 3))
+        return;
+    recordSent = 1;
+    const Prepared& ready = prepared[status - 2];
+    const long deadline = nowMs() + long(kBound.count());
+    if (sendBefore(kJournalSocket.constData(), ready.journal, ready.journalSize, deadline) ==
+        ENOENT)
+        sendBefore(kSyslogSocket.constData(), ready.syslog, ready.syslogSize, deadline);
 }
 
 void setSockets(const QByteArray& journal, const QByteArray& syslog) {
@@ -259,6 +297,8 @@ void setSockets(const QByteArray& journal, const QByteArray& syslog) {
 
 void discard() {
     record() = Record{};
+    recordSent = 0;
+    preparedReady = 0;
 }
 
 } // namespace DialRecord

@@ -47,6 +47,10 @@ QString syslogText(int status);
 // syslog; what neither takes within kBound is lost, with a note on stderr.
 void write(int status);
 
+// The same from the watchdog's signal handler (statuses 2 and 3), with the
+// record as it stood at the last change of a field; async-signal-safe.
+void writeFromSignal(int status);
+
 // Where write() sends; tests point them at sockets of their own.
 void setSockets(const QByteArray& journal, const QByteArray& syslog);
 // For tests: forgets this run's record, as a new process would start.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "watchdog.h"
 
+#include "dialrecord.h"
+
 #include <csignal>
 #include <ctime>
 #include <unistd.h>
@@ -34,6 +36,7 @@ extern "C" void onDeadline(int) {
     else
         write("cvdialer: aviso: una ventana no llegó a mostrarse (faltan recursos del sistema); "
               "se cierra el puerto sin colgar por comando\n");
+    DialRecord::writeFromSignal(exitStatus);
     ::_exit(exitStatus);
 }
 
