@@ -44,8 +44,17 @@ bool drainPipe() {
     return any;
 }
 
+std::function<void()>& closeAction() {
+    static std::function<void()> close;
+    return close;
+}
+
 void onWake() {
     drainPipe();
+    if (closeAction()) {
+        closeAction()();
+        return;
+    }
     CancelFlag = true;
     // A box waiting for the operator would hold the modem off-hook until a
     // harder kill came; closing it lets the dial hang up and end.
@@ -80,6 +89,13 @@ void restoreDefaultSignals() {
         ::raise(lastSignal);
 }
 
+void closeOnSignals(std::function<void()> close) {
+    closeAction() = std::move(close);
+    installCancelSignals();
+    setHandler(onCancelSignal);
+    watchCancelSignals();
+}
+
 void watchCancelSignals() {
     installCancelSignals();
     if (pipeError != 0)
@@ -93,7 +109,11 @@ void watchCancelSignals() {
     notifier =
         new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, onWake);
-    if (drainPipe())
+    if (!drainPipe())
+        return;
+    if (closeAction())
+        closeAction()();
+    else
         CancelFlag = true;
 }
 

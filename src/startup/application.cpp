@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QStringList>
+#include <QTimer>
 #include <QTranslator>
 #include <sys/resource.h>
 
@@ -69,6 +70,16 @@ void checkDescriptors() {
             left, kDescriptorsForADial);
         Platform::End(Platform::ExitUntrappedError);
     }
+}
+
+// A polite kill ends the window as its close command does: nothing saved, a
+// box that is up answered as Esc, and the window's own status.
+void closeWindowOnSignals() {
+    ModDialer::closeOnSignals([] {
+        Platform::Interrupt();
+        QTimer::singleShot(0, &FrmDIALER::hiddenInstance(),
+                           [] { FrmDIALER::hiddenInstance().close(); });
+    });
 }
 
 } // namespace
@@ -123,6 +134,7 @@ int run(int argc, char** argv) {
 
     Platform::RunUntrapped(ModDialer::Main);
     if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible()) {
+        closeWindowOnSignals();
         QApplication::exec(); // returns once the close command has closed the window
         Platform::End(FrmDIALER::hiddenInstance().leavingStatus());
     }

@@ -230,6 +230,9 @@ private Q_SLOTS:
         QTest::newRow("Esc") << "#5551234#" << QStringList{"key", "Escape"} << 7 << none;
         QTest::newRow("close button") << "#5551234#" << QStringList() << 7 << none;
         QTest::newRow("close button, /Config") << "/Config" << QStringList() << 0 << none;
+        // A polite kill closes it as the close button does.
+        QTest::newRow("SIGTERM, /Config") << "/Config" << QStringList{"signal", "15"} << 0 << none;
+        QTest::newRow("SIGHUP") << "#5551234#" << QStringList{"signal", "1"} << 7 << none;
     }
     void dialRequestLeftInTheWindowEndsWithSeven() {
         QFETCH(QString, request);
@@ -242,6 +245,8 @@ private Q_SLOTS:
         QVERIFY(!window.isEmpty());
         if (wayOut.isEmpty())
             QCOMPARE(closeUntilExit(*run, window), status);
+        else if (wayOut.first() == QLatin1String("signal"))
+            run->signal(wayOut.last().toInt());
         else
             QVERIFY(xdotool(wayOut));
         QCOMPARE(run->waitForExit(), status);
