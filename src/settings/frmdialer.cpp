@@ -12,6 +12,7 @@
 #include "utilities.h"
 
 #include <QCloseEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <utility>
@@ -83,6 +84,8 @@ void FrmDIALER::buildControls() {
     if (std::exchange(m_built, true))
         return;
     setAccessibleName(windowTitle());
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("cvdialer"),
+                                   QIcon(QStringLiteral(":/icons/cvdialer.png"))));
     createControls();
     placeControls();
     connectHandlers();

@@ -216,6 +216,21 @@ private Q_SLOTS:
         QCOMPARE(m_scratch->profile(), original.toUtf8());
     }
 
+    // An X11 window manager shows the icon the window itself carries.
+    void windowCarriesItsIcon() {
+        auto run = dialer();
+        run->start({QStringLiteral("/Config")});
+        const QString window = waitForSettingsWindow(*run);
+        QVERIFY(!window.isEmpty());
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"), {"-id", window, "_NET_WM_ICON"});
+        QVERIFY(xprop.waitForFinished(10000));
+        const QString icon = QString::fromUtf8(xprop.readAllStandardOutput());
+        QVERIFY2(icon.startsWith(QLatin1String("_NET_WM_ICON(CARDINAL) = ")), qPrintable(icon));
+        QVERIFY(xdotool({"key", "Escape"}));
+        QCOMPARE(run->waitForExit(), 0);
+    }
+
     // Nothing was dialled, and the application that asked must be able to tell.
     void dialRequestLeftInTheWindowEndsWithSeven_data() {
         QTest::addColumn<QString>("request");
