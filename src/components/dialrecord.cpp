@@ -142,6 +142,8 @@ struct Prepared {
     std::size_t syslogSize;
 };
 Prepared prepared[2]; // statuses 2 and 3
+char preparedJournal[sizeof(sockaddr_un::sun_path)];
+char preparedSyslog[sizeof(sockaddr_un::sun_path)];
 volatile std::sig_atomic_t preparedReady = 0;
 volatile std::sig_atomic_t recordSent = 0;
 
@@ -152,6 +154,8 @@ void copyInto(char* into, std::size_t& size, const QByteArray& bytes) {
 
 void prepare() {
     preparedReady = 0;
+    qstrncpy(preparedJournal, record().journal.constData(), sizeof preparedJournal);
+    qstrncpy(preparedSyslog, record().syslog.constData(), sizeof preparedSyslog);
     for (int status : {2, 3}) {
         Prepared& ready = prepared[status - 2];
         copyInto(ready.journal, ready.journalSize, journalFields(status));
@@ -285,9 +289,8 @@ void writeFromSignal(int status) {
     recordSent = 1;
     const Prepared& ready = prepared[status - 2];
     const long deadline = nowMs() + long(kBound.count());
-    if (sendBefore(kJournalSocket.constData(), ready.journal, ready.journalSize, deadline) ==
-        ENOENT)
-        sendBefore(kSyslogSocket.constData(), ready.syslog, ready.syslogSize, deadline);
+    if (sendBefore(preparedJournal, ready.journal, ready.journalSize, deadline) == ENOENT)
+        sendBefore(preparedSyslog, ready.syslog, ready.syslogSize, deadline);
 }
 
 void setSockets(const QByteArray& journal, const QByteArray& syslog) {

@@ -124,6 +124,17 @@ private Q_SLOTS:
         QVERIFY(journal.receive().isEmpty()); // one record per run
     }
 
+    // The watchdog's end, from a signal handler: the record as last prepared.
+    void watchdogSendsThePreparedRecord() {
+        Listener journal(m_journal);
+        QVERIFY(journal.bound);
+        DialRecord::setNumber(QStringLiteral("5551234"), {});
+        DialRecord::writeFromSignal(3);
+        QCOMPARE(journal.receive(), DialRecord::journalFields(3));
+        DialRecord::write(3);
+        QVERIFY(journal.receive().isEmpty()); // still one record per run
+    }
+
     void withoutAJournalOneSyslogLine() {
         Listener syslog(m_syslog);
         QVERIFY(syslog.bound);
