@@ -277,7 +277,8 @@ void write(int status) {
         error = sendBefore(record().syslog.constData(), line.constData(), std::size_t(line.size()),
                            deadline);
     }
-    if (error != 0)
+    // Neither socket: the workstation keeps no log, and stderr is all there is.
+    if (error != 0 && error != ENOENT)
         Platform::Note(QStringLiteral("se perdió el registro de esta llamada en el diario del "
                                       "sistema: %1")
                            .arg(reasonFor(error)));

@@ -44,7 +44,8 @@ QByteArray journalFields(int status);
 QString syslogText(int status);
 
 // Sends the record once, if begin() was called: to the journal, else to
-// syslog; what neither takes within kBound is lost, with a note on stderr.
+// syslog; what neither takes within kBound is lost, with a note on stderr
+// (none when there is neither: nothing keeps a log there).
 void write(int status);
 
 // The same from the watchdog's signal handler (statuses 2 and 3), with the

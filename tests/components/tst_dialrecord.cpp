@@ -149,6 +149,12 @@ private Q_SLOTS:
                  qPrintable(line));
     }
 
+    void noLoggerAtAllSaysNothing() {
+        StderrCapture err;
+        DialRecord::write(0);
+        QCOMPARE(err.text(), QString());
+    }
+
     // A journal that takes nothing loses the record, says so, and costs the
     // exit no more than the bound.
     void fullJournalCostsAtMostTheBound() {
