@@ -69,6 +69,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 string(TOUPPER "${CMAKE_BUILD_TYPE}" build_type)
 if(" ${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${build_type}}" MATCHES " -g")
     set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+else()
+    set(CPACK_STRIP_FILES ON) # the symbol table still goes, as Debian policy asks
 endif()
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/RepairDbgsym.cmake)
 # The same tree gives the same packages: every date from SOURCE_DATE_EPOCH.
