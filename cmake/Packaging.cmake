@@ -38,6 +38,8 @@ install(FILES data/cvdialer.png
 install(FILES ${generated}/${CVDIALER_APPSTREAM_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${generated}/cvdialer.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# journalctl -x explains the dialer's records; /usr/lib whatever the libdir, as systemd reads it.
+install(FILES data/cvdialer.catalog DESTINATION lib/systemd/catalog)
 install(FILES data/debian/copyright ${generated}/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -61,8 +63,15 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The binary is stripped; its debug symbols go to cvdialer-dbgsym (a .ddeb).
-set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+# The binary is stripped; its debug symbols go to cvdialer-dbgsym (a .ddeb),
+# when it has any: a Release or MinSizeRel build has none, and an empty
+# debug package is only a lintian warning (debug-file-with-no-debug-symbols).
+string(TOUPPER "${CMAKE_BUILD_TYPE}" build_type)
+if(" ${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${build_type}}" MATCHES " -g")
+    set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+else()
+    set(CPACK_STRIP_FILES ON) # the symbol table still goes, as Debian policy asks
+endif()
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/RepairDbgsym.cmake)
 # The same tree gives the same packages: every date from SOURCE_DATE_EPOCH.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDates.cmake)

@@ -305,11 +305,16 @@ QString IniFile::pathOf(const QString& fileName) {
 
 QString IniFile::ReadValue(const QString& fileName, const QString& section, const QString& key,
                            const QString& defaultValue) const {
+    return find(fileName, section, key).value_or(defaultValue);
+}
+
+std::optional<QString> IniFile::find(const QString& fileName, const QString& section,
+                                     const QString& key) const {
     const ProfileDocument* document =
         m_cache.document(pathOf(fileName), ProfileTrust::readProfileFile);
     if (!document)
-        return defaultValue;
-    return document->value(section, key).value_or(defaultValue);
+        return std::nullopt;
+    return document->value(section, key);
 }
 
 void IniFile::WriteValue(const QString& fileName, const QString& section, const QString& key,

@@ -10,6 +10,7 @@
 #include "profilecache.h"
 
 #include <chrono>
+#include <optional>
 #include <QString>
 
 class IniFile {
@@ -19,6 +20,9 @@ public:
     // The key's stored text, or defaultValue when the file, section or key is missing.
     QString ReadValue(const QString& fileName, const QString& section, const QString& key,
                       const QString& defaultValue) const;
+    // The key's stored text; nothing when the file, section or key is missing.
+    std::optional<QString> find(const QString& fileName, const QString& section,
+                                const QString& key) const;
     // Stores value under the key; a later ReadValue returns it. Throws RunTimeError.
     void WriteValue(const QString& fileName, const QString& section, const QString& key,
                     const QString& value) const;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "platform.h"
 
+#include "dialrecord.h"
 #include "runtimeerror.h"
 #include "watchdog.h"
 
@@ -131,7 +132,8 @@ void ExitNow(int status) {
 }
 
 void End(int status) {
-    Watchdog::freeLine(); // an end after the dial command that skipped the hang-up
+    Watchdog::freeLine();      // an end after the dial command that skipped the hang-up
+    DialRecord::write(status); // a dial request's record, after its last "ATH"
     hooks().endProcess(status);
     // A hook that returns would break "nothing runs after the end".
     ExitNow(status);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "profilecache.h"
 
+#include <algorithm>
 #include <QFile>
 
 namespace {
@@ -36,27 +37,47 @@ bool ProfileCache::settled(const timespec& stamped) const {
     return sinceEpoch(stamped) + kStampGranularity < m_now().time_since_epoch();
 }
 
-bool ProfileCache::unchanged(const QString& path, const std::optional<Stamp>& stamp) const {
-    return m_entry && m_entry->path == path && stamp && m_entry->stamp == stamp &&
-           settled(stamp->modified) && settled(stamp->changed);
+bool ProfileCache::unchanged(const Entry* entry, const std::optional<Stamp>& stamp) const {
+    return entry && stamp && entry->stamp == stamp && settled(stamp->modified) &&
+           settled(stamp->changed);
+}
+
+ProfileCache::Entry* ProfileCache::entryFor(const QString& path) {
+    for (Entry& entry : m_entries) {
+        if (entry.path == path)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void ProfileCache::forget(const QString& path) {
+    m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
+                                   [&path](const Entry& entry) { return entry.path == path; }),
+                    m_entries.end());
+}
+
+ProfileCache::Entry& ProfileCache::remember(const QString& path, const QByteArray& bytes) {
+    forget(path);
+    return m_entries.emplace_back(Entry{path, bytes, ProfileDocument(bytes), std::nullopt});
 }
 
 const ProfileDocument* ProfileCache::document(const QString& path, const Reader& read) {
     // Taken before the read: a change during it then shows at the next look.
     const std::optional<Stamp> stamp = stampOf(path);
-    if (unchanged(path, stamp))
-        return &m_entry->document;
+    Entry* entry = entryFor(path);
+    if (unchanged(entry, stamp))
+        return &entry->document;
     const std::optional<QByteArray> bytes = read(path);
     if (!bytes) {
-        m_entry.reset();
+        forget(path);
         return nullptr;
     }
-    if (!m_entry || m_entry->path != path || m_entry->bytes != *bytes)
-        m_entry.emplace(Entry{path, *bytes, ProfileDocument(*bytes), std::nullopt});
-    m_entry->stamp = stamp;
-    return &m_entry->document;
+    if (!entry || entry->bytes != *bytes)
+        entry = &remember(path, *bytes);
+    entry->stamp = stamp;
+    return &entry->document;
 }
 
 void ProfileCache::written(const QString& path, const QByteArray& bytes) {
-    m_entry.emplace(Entry{path, bytes, ProfileDocument(bytes), std::nullopt});
+    remember(path, bytes);
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// ProfileCache: the last profile file read, parsed once and kept while the file
-// stays the same, so the several reads of one run parse it once and, when its
-// time stamps can vouch for it, do not even open it again.
+// ProfileCache: the profile files read (the user's and the floor's), each
+// parsed once and kept while the file stays the same, so the several reads of
+// one run parse each once and, when its time stamps can vouch for it, do not
+// even open it again.
 #pragma once
 
 #include "profiledocument.h"
@@ -13,6 +14,7 @@
 #include <QString>
 #include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 class ProfileCache {
 public:
@@ -48,8 +50,12 @@ private:
 
     static std::optional<Stamp> stampOf(const QString& path);
     bool settled(const timespec& stamped) const;
-    bool unchanged(const QString& path, const std::optional<Stamp>& stamp) const;
+    bool unchanged(const Entry* entry, const std::optional<Stamp>& stamp) const;
+    Entry* entryFor(const QString& path);
+    void forget(const QString& path);
+    Entry& remember(const QString& path, const QByteArray& bytes);
 
     WallClock m_now;
-    std::optional<Entry> m_entry;
+    // A handful at most (the user's profile and two floor files): a list will do.
+    std::vector<Entry> m_entries;
 };

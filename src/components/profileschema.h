@@ -39,14 +39,31 @@ inline Key portTargets(qint16 port) {
 }
 
 // [RED]: the files for a modem bank over TLS; a relative path is taken from
-// the profile's folder.
+// the folder of the file the key came from.
 inline const Key kAuthority{QStringLiteral("RED"), QStringLiteral("CA")};
 inline const Key kCertificate{QStringLiteral("RED"), QStringLiteral("CERTIFICADO")};
 inline const Key kPrivateKey{QStringLiteral("RED"), QStringLiteral("CLAVE")};
 
-// The key's value, or fallback when the profile, its section or the key is missing.
+// [REGISTRO] NUMERO: how the dial's journal record shows the number:
+// masked by default, "completo" whole, "nada" not at all.
+inline const Key kRecordNumber{QStringLiteral("REGISTRO"), QStringLiteral("NUMERO")};
+
+// Where a value came from: the administrator's fixed values, the user's
+// profile, the floor's defaults, or none of them (the reader's own default).
+enum class Source { Fixed, User, Defaults, Builtin };
+struct Value {
+    QString text;
+    Source source = Source::Builtin;
+    QString file; // the file it came from; empty for Builtin
+};
+
+// The key's value as the floor merges it: a fixed value, else the user's
+// (present, even empty), else the floor's default, else fallback.
+Value lookup(const Key& key, const QString& fallback = QString());
+// Its text alone.
 QString read(const Key& key, const QString& fallback = QString());
-// Saves the value under the key (error on failure, as IniFile raises it).
+// Saves the value under the key in the user's profile (error on failure, as
+// IniFile raises it); the floor's files are never written.
 void write(const Key& key, const QString& value);
 
 } // namespace Profile

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "watchdog.h"
 
+#include "dialrecord.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
@@ -79,6 +81,7 @@ const char* deadlineNote() {
 extern "C" void onDeadline(int) {
     write(deadlineNote());
     freeLine();
+    DialRecord::writeFromSignal(exitStatus);
     ::_exit(exitStatus);
 }
 
@@ -102,6 +105,7 @@ std::terminate_handler previousTerminate = nullptr;
     write("cvdialer: aviso: error interno del programa; se cuelga el módem y se cierra el "
           "puerto\n");
     freeLine();
+    DialRecord::writeFromSignal(exitStatus);
     ::_exit(exitStatus);
 }
 

@@ -46,8 +46,17 @@ bool drainPipe() {
     return any;
 }
 
+std::function<void()>& closeAction() {
+    static std::function<void()> close;
+    return close;
+}
+
 void onWake() {
     drainPipe();
+    if (closeAction()) {
+        closeAction()();
+        return;
+    }
     CancelFlag = true;
     // A box waiting for the operator would hold the modem off-hook until a
     // harder kill came; closing it lets the dial hang up and end.
@@ -86,6 +95,13 @@ bool isCancelPipe(int fd) {
     return fd >= 0 && (fd == wakePipe[0] || fd == wakePipe[1]);
 }
 
+void closeOnSignals(std::function<void()> close) {
+    closeAction() = std::move(close);
+    installCancelSignals();
+    setHandler(onCancelSignal);
+    watchCancelSignals();
+}
+
 void watchCancelSignals() {
     installCancelSignals();
     if (pipeError != 0)
@@ -99,7 +115,11 @@ void watchCancelSignals() {
     notifier =
         new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, onWake);
-    if (drainPipe())
+    if (!drainPipe())
+        return;
+    if (closeAction())
+        closeAction()();
+    else
         CancelFlag = true;
 }
 

@@ -6,6 +6,8 @@
 // responding, the watchdog ends it a little later all the same.
 #pragma once
 
+#include <functional>
+
 namespace ModDialer {
 
 // Set to stop a dial under way: by the dialling window's "Cancelar" and by
@@ -29,5 +31,10 @@ bool isCancelPipe(int fd);
 // already. Needs the application object. A pipe that could not be made is
 // error 67 or 7: a dial that could not be cancelled must not start.
 void watchCancelSignals();
+
+// The settings window's way with the same signals: instead of ending the
+// process where it stands, they run close from the event loop, once what runs
+// now (a save under way) has returned.
+void closeOnSignals(std::function<void()> close);
 
 } // namespace ModDialer

@@ -4,6 +4,7 @@
 #include "cancelsignals.h"
 #include "commcontrol.h"
 #include "dialersettings.h"
+#include "dialrecord.h"
 #include "dialwait.h"
 #include "platform.h"
 #include "portnumber.h"
@@ -17,6 +18,10 @@ namespace ModDialer {
 namespace {
 
 const QString kHangUpCommand = QStringLiteral("ATH\r");
+
+std::chrono::milliseconds since(Platform::Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Platform::Now() - start);
+}
 
 // The prompt is the operator's; why the port failed goes in the box's details,
 // since a calling application usually hides stderr, and in the log.
@@ -94,7 +99,9 @@ int dialAndWait(SerialLine& comm, const QString& dialCommand, DiallingWindow& wi
     std::optional<std::chrono::seconds> limit = Profile::kDefaultTimeLimit;
     trap([&] { limit = dialTimeLimit(); });
     window.startTimeLimit(limit);
+    const Platform::Clock::time_point dialled = Platform::Now();
     const WaitEnd end = waitForAnswer(comm, dialCommand, window, trap);
+    DialRecord::setWaitTime(since(dialled));
     return concludeWait(comm, end, limit, trap);
 }
 
@@ -128,8 +135,11 @@ void openSelectedPort(SerialLine& comm, DiallingWindow& window, ErrorTrap& trap)
         });
     });
     Watchdog::setExitStatus(Platform::ExitPortUnavailable); // a port may be open from here on
+    const Platform::Clock::time_point opening = Platform::Now();
     if (!CancelFlag) // a signal that came before anything was opened
         trap.quietly([&] { comm.setPortOpen(true); });
+    DialRecord::setOpenTime(since(opening));
+    trap([&] { DialRecord::setTarget(comm.openTarget()); });
     if (!CancelFlag && !trap.failed())
         return; // a cancel from now on is for the waits to see
     window.close();

@@ -48,7 +48,7 @@ void MSComm::openLine() {
         request.targets.append({target.text,
                                 QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(target.text),
                                 target.group});
-    m_line = PoolOpen::open(request, m_openFailure);
+    m_line = PoolOpen::open(request, m_openFailure, m_target);
     m_pending.clear();
 }
 

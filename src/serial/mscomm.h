@@ -40,6 +40,7 @@ public:
         return m_line && m_portOpen ? m_line->lineToFree() : Watchdog::LineToFree{};
     }
     QString openFailure() const override { return m_openFailure; }
+    QString openTarget() const override { return m_target; }
     void setOpenWatch(std::function<bool()> keepGoing) override {
         m_keepGoing = std::move(keepGoing);
     }
@@ -58,6 +59,7 @@ private:
     bool m_portOpen = false;
     QByteArray m_pending;
     QString m_openFailure;
+    QString m_target;
     PoolOpen::KeepGoing m_keepGoing;
     PortProfile m_profile;
 };

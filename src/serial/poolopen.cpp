@@ -9,6 +9,7 @@
 #include <optional>
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <vector>
 
 namespace PoolOpen {
@@ -61,6 +62,12 @@ public:
           m_pace(groupsTried(), kStagger) {}
 
     std::unique_ptr<Transport> open(QString& why);
+    // The target used, else the last one tried.
+    QString target() const {
+        if (m_winner)
+            return m_winner->text;
+        return m_attempts.empty() ? QString() : m_attempts.back().target.text;
+    }
 
 private:
     std::vector<int> groupsTried() const {
@@ -91,6 +98,7 @@ private:
     HuntPace::Pace m_pace;
     std::vector<Attempt> m_attempts;
     QDeadlineTimer m_deadline{bound()};
+    std::optional<Target> m_winner;
 };
 
 void Pool::startNext() {
@@ -144,6 +152,7 @@ bool Pool::sendPending(Attempt& winner) {
 }
 
 std::unique_ptr<Transport> Pool::take(Attempt& winner) {
+    m_winner = winner.target;
     std::unique_ptr<Transport> line = std::move(winner.line);
     closeAll();
     return line;
@@ -193,9 +202,11 @@ std::unique_ptr<Transport> Pool::open(QString& why) {
 
 } // namespace
 
-std::unique_ptr<Transport> open(const Request& request, QString& why) {
+std::unique_ptr<Transport> open(const Request& request, QString& why, QString& target) {
     why.clear();
-    return Pool(request).open(why);
+    Pool pool(request);
+    const auto recordTarget = qScopeGuard([&] { target = pool.target(); });
+    return pool.open(why);
 }
 
 } // namespace PoolOpen

@@ -50,7 +50,7 @@ struct Request {
 
 // The open line. When none can be had, raises the last target's error and
 // sets why to one line per target; when given up, raises error 68 and leaves
-// why empty.
-std::unique_ptr<Transport> open(const Request& request, QString& why);
+// why empty. target is the text of the target used, else of the last tried.
+std::unique_ptr<Transport> open(const Request& request, QString& why, QString& target);
 
 } // namespace PoolOpen

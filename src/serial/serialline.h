@@ -28,6 +28,9 @@ public:
     virtual bool lineLost() const = 0;
     // Why the last open failed, for the log: "COM2 (/dev/ttyS1): <reason>".
     virtual QString openFailure() const = 0;
+    // The target the last open used, or tried last when none could be had:
+    // "/dev/ttyS1", "rfc2217://modems:7001". Empty before any open.
+    virtual QString openTarget() const { return {}; }
     // Asked between the passes of an open that waits (a pool on the network):
     // false gives the open up, which then fails with error 68.
     virtual void setOpenWatch(std::function<bool()> keepGoing) = 0;

@@ -18,20 +18,30 @@ namespace {
 
 // Each field is stored before the next key is read, so a failing read leaves
 // the earlier fields with their new values.
-void readInto(const QString& anteponerDefault, const QString& commDefault,
-              const QString& settingsDefault) {
-    DialerSettings.Anteponer = Profile::read(Profile::kPrefix, anteponerDefault);
-    DialerSettings.Comm = Profile::read(Profile::kPort, commDefault);
-    DialerSettings.Settings = Profile::read(Profile::kLineSettings, settingsDefault);
+SettingSources readInto(const QString& anteponerDefault, const QString& commDefault,
+                        const QString& settingsDefault) {
+    SettingSources sources{};
+    const auto take = [&sources](QString& field, std::size_t index, const Profile::Key& key,
+                                 const QString& fallback) {
+        const Profile::Value value = Profile::lookup(key, fallback);
+        field = value.text;
+        sources.at(index) = value.source;
+    };
+    take(DialerSettings.Anteponer, 0, Profile::kPrefix, anteponerDefault);
+    take(DialerSettings.Comm, 1, Profile::kPort, commDefault);
+    take(DialerSettings.Settings, 2, Profile::kLineSettings, settingsDefault);
+    return sources;
 }
 
 // A file the profile names under [RED]; a relative path is taken from the
-// profile's own folder, as an administrator copying both together expects.
+// folder of the file that names it, as an administrator copying both
+// together expects.
 QString profileFile(const Profile::Key& key) {
-    const QString named = trimBlanks(Profile::read(key));
+    const Profile::Value value = Profile::lookup(key);
+    const QString named = trimBlanks(value.text);
     if (named.isEmpty())
         return named;
-    return QFileInfo(IniFile::pathOf(Profile::kFile)).dir().absoluteFilePath(named);
+    return QFileInfo(value.file).dir().absoluteFilePath(named);
 }
 
 } // namespace
@@ -45,8 +55,8 @@ void readStartUpSettings() {
     readInto(QString(), QString(), QString());
 }
 
-void readWindowSettings() {
-    readInto(QString(), Profile::kWindowPort, Profile::kWindowLineSettings);
+SettingSources readWindowSettings() {
+    return readInto(QString(), Profile::kWindowPort, Profile::kWindowLineSettings);
 }
 
 PortProfile portProfile() {

@@ -6,6 +6,7 @@
 #include "porttargets.h"
 #include "profileschema.h"
 
+#include <array>
 #include <QString>
 
 namespace ModDialer {
@@ -18,15 +19,20 @@ struct DialerSettingsRecord {
 
 extern DialerSettingsRecord DialerSettings;
 
+// Where each of the three came from, in the record's order.
+using SettingSources = std::array<Profile::Source, 3>;
+
 // Start-up's read: every key with an empty default. A profile that someone
 // other than this user and root may change is refused first (error 70): it
-// decides what is dialled.
+// decides what is dialled. Both reads see the floor's files merged with the
+// user's profile (profileschema.h).
 void readStartUpSettings();
 // The settings window's read, with its own defaults "", "2" and "9600,N,8,1".
-void readWindowSettings();
+SettingSources readWindowSettings();
 
 // What the profile says of the ports, for the serial-line control: [PUERTOS]
-// COM<n>, and the [RED] files, a relative path taken from the profile's folder.
+// COM<n>, and the [RED] files, a relative path taken from the folder of the
+// file that names it.
 PortProfile portProfile();
 
 } // namespace ModDialer

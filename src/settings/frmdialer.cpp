@@ -4,6 +4,7 @@
 #include "dialersettings.h"
 #include "fieldcheck.h"
 #include "fieldfinder.h"
+#include "floorfiles.h"
 #include "platform.h"
 #include "profileschema.h"
 #include "runtimeerror.h"
@@ -11,6 +12,7 @@
 #include "utilities.h"
 
 #include <QCloseEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <utility>
@@ -29,6 +31,9 @@ const std::array<QString, 3> kHints = {
     QStringLiteral("Número del puerto serie del módem: 2 es COM2."),
     QStringLiteral("Velocidad, paridad, bits de datos y bits de parada del puerto, "
                    "por ejemplo 9600,N,8,1.")};
+// What a field the administrator fixed says instead.
+const QString kFixedHint = QStringLiteral("El administrador fijó este valor en %1; no se puede "
+                                          "cambiar aquí.");
 // The fields' texts before loading; the load step replaces them unseen.
 const std::array<QString, 3> kDesignTexts = {QStringLiteral("41"), QStringLiteral("2"),
                                              QStringLiteral("9600,N,8,1")};
@@ -79,6 +84,8 @@ void FrmDIALER::buildControls() {
     if (std::exchange(m_built, true))
         return;
     setAccessibleName(windowTitle());
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("cvdialer"),
+                                   QIcon(QStringLiteral(":/icons/cvdialer.png"))));
     createControls();
     placeControls();
     connectHandlers();
@@ -100,8 +107,6 @@ void FrmDIALER::createControls() {
         field->setObjectName(QStringLiteral("txtfields_%1").arg(i));
         field->setText(kDesignTexts.at(std::size_t(i)));
         field->setAccessibleName(kCaptions.at(std::size_t(i)));
-        field->setToolTip(kHints.at(std::size_t(i)));
-        field->setAccessibleDescription(kHints.at(std::size_t(i)));
         txtfields.set(i, field);
     }
     CmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
@@ -147,24 +152,39 @@ void FrmDIALER::connectHandlers() {
 }
 
 void FrmDIALER::Form_Load() {
-    ModDialer::readWindowSettings();
+    m_fieldSources = ModDialer::readWindowSettings();
     const ModDialer::DialerSettingsRecord& read = ModDialer::DialerSettings;
     m_fieldTexts = {read.Anteponer, read.Comm, read.Settings};
     if (m_built)
         showFieldTexts();
 }
 
+// A value the administrator fixed is shown, and said to be fixed, but cannot
+// be changed here.
 void FrmDIALER::showFieldTexts() {
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
         const qint16 index = FieldFinder::instance().FindIndex(kKeys.at(i), txtfields.members());
-        txtfields(index).setText(m_fieldTexts.at(i));
+        QLineEdit& field = txtfields(index);
+        field.setText(m_fieldTexts.at(i));
+        const bool fixed = m_fieldSources.at(i) == Profile::Source::Fixed;
+        field.setReadOnly(fixed);
+        const QString hint = fixed ? kFixedHint.arg(FloorFiles::kFixedFile) : kHints.at(i);
+        field.setToolTip(hint);
+        field.setAccessibleDescription(hint);
     }
 }
 
-void FrmDIALER::saveField(const QString& key) {
-    const qint16 index = FieldFinder::instance().FindIndex(key, txtfields.members());
+// A fixed value is the administrator's, never written here; a floor default
+// left as it came is not copied into the user's profile either, so a later
+// change of the default still reaches this user.
+void FrmDIALER::saveField(std::size_t step) {
+    const qint16 index = FieldFinder::instance().FindIndex(kKeys.at(step), txtfields.members());
     const QString value = trimSpaces(txtfields(index).text());
-    Profile::write({Profile::kParameters, key}, value);
+    const Profile::Source source = m_fieldSources.at(step);
+    if (source == Profile::Source::Fixed ||
+        (source == Profile::Source::Defaults && value == trimSpaces(m_fieldTexts.at(step))))
+        return;
+    Profile::write({Profile::kParameters, kKeys.at(step)}, value);
 }
 
 // A changed value that no dial could use is not saved: the operator is told
@@ -195,7 +215,7 @@ void FrmDIALER::CmdAceptar_Click() {
     std::size_t step = 0;
     while (step < kKeys.size()) {
         try {
-            saveField(kKeys.at(step));
+            saveField(step);
             ++step;
         } catch (const RunTimeError& error) {
             // Not trapped: an error of the notice itself ends the program.

@@ -11,6 +11,7 @@
 // controls. Its only handlers are Form_Load, CmdAceptar_Click and QuitButton_Click.
 #pragma once
 
+#include "dialersettings.h"
 #include "mscomm.h"
 #include "processwide.h"
 #include "txtfield.h"
@@ -76,11 +77,15 @@ private:
     void placeControls();
     void connectHandlers();
     void showFieldTexts();
-    void saveField(const QString& key);
+    void saveField(std::size_t step);
     bool refuseUnusableField();
 
     bool m_built = false;
     int m_leavingStatus = 0;
     // What the fields show: their design texts until Form_Load has read the profile.
     std::array<QString, 3> m_fieldTexts;
+    // Where Form_Load found each: a fixed one is shown read-only, and neither
+    // it nor an untouched floor default is saved.
+    ModDialer::SettingSources m_fieldSources{Profile::Source::Builtin, Profile::Source::Builtin,
+                                             Profile::Source::Builtin};
 };

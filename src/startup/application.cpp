@@ -2,11 +2,14 @@
 #include "application.h"
 
 #include "cancelsignals.h"
+#include "check.h"
 #include "commcontrol.h"
+#include "dialrecord.h"
 #include "frmdialer.h"
 #include "platform.h"
 #include "platformstart.h"
 #include "qtplatform.h"
+#include "request.h"
 #include "startup.h"
 #include "testwaits.h"
 #include "usage.h"
@@ -17,6 +20,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QStringList>
+#include <QTimer>
 #include <QTranslator>
 #include <sys/resource.h>
 
@@ -67,8 +71,18 @@ void checkDescriptors() {
             "cvdialer: aviso: no se puede marcar: quedan %d descriptores de archivo libres y un "
             "marcado necesita %d (ulimit -n)\n",
             left, kDescriptorsForADial);
-        std::exit(Platform::ExitUntrappedError);
+        Platform::End(Platform::ExitUntrappedError);
     }
+}
+
+// A polite kill ends the window as its close command does: nothing saved, a
+// box that is up answered as Esc, and the window's own status.
+void closeWindowOnSignals() {
+    ModDialer::closeOnSignals([] {
+        Platform::Interrupt();
+        QTimer::singleShot(0, &FrmDIALER::hiddenInstance(),
+                           [] { FrmDIALER::hiddenInstance().close(); });
+    });
 }
 
 } // namespace
@@ -86,6 +100,12 @@ bool installQtTranslation(QCoreApplication& app) {
 int run(int argc, char** argv) {
     Platform::setLaunchTime(Platform::Now());
     const QString request = requestText(argc, argv);
+    int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
+    if (request == QLatin1String("--check")) { // no display, no window: Qt Core's loop alone
+        ModDialer::restoreDefaultSignals();
+        const QCoreApplication core(qtArgc, argv);
+        return ModDialer::Check();
+    }
     const std::optional<QString> information = Usage::informationFor(request);
     // The cancel signals were taken first thing (main.cpp); outside a dial
     // they end the process as usual.
@@ -97,9 +117,12 @@ int run(int argc, char** argv) {
         return Platform::ExitDone;
     }
     Platform::setCommand(request);
-    if (dial)
+    if (dial) {
+        DialRecord::begin(ModDialer::isTelRequest(request) ? DialRecord::Origin::Link
+                                                           : DialRecord::Origin::Request);
+        DialRecord::maskArguments(argc, argv); // the request is read: ps need not show it
         checkDescriptors();
-    int qtArgc = 1; // Qt must never take "-style" or "-platform" from a request
+    }
     PlatformStart::watch();
     QApplication app(qtArgc, argv);
     PlatformStart::started();
@@ -119,6 +142,7 @@ int run(int argc, char** argv) {
         Platform::RunUntrapped(ModDialer::watchCancelSignals);
     Platform::RunUntrapped(ModDialer::Main);
     if (FrmDIALER::exists() && FrmDIALER::hiddenInstance().isVisible()) {
+        closeWindowOnSignals();
         QApplication::exec(); // returns once the close command has closed the window
         Platform::End(FrmDIALER::hiddenInstance().leavingStatus());
     }

@@ -6,6 +6,7 @@
 #include "runtimelibrary.h"
 
 #include <canberra.h>
+#include <iterator>
 #include <memory>
 
 namespace DialledCue {
@@ -65,8 +66,36 @@ Prepared& prepared() {
     return cue;
 }
 
+// libcanberra's reasons in Spanish, by its error codes (0 to -18), as the
+// operator's other notes read; the library's own words follow in brackets.
+const char* const kReasons[] = {
+    "correcto",
+    "no admitido",
+    "argumento no válido",
+    "estado no válido",
+    "sin memoria",
+    "ningún controlador de sonido disponible",
+    "error del sistema",
+    "archivo de sonido dañado",
+    "sonido demasiado grande",
+    "sonido no encontrado en el tema",
+    "contexto destruido",
+    "cancelado",
+    "no disponible",
+    "acceso denegado",
+    "error de entrada o salida",
+    "error interno",
+    "sonido desactivado",
+    "el proceso se bifurcó",
+    "desconectado del servidor de sonido",
+};
+
 QString failure(int code) {
-    return QString::fromUtf8(canberra().strerror(code));
+    const QString words = QString::fromUtf8(canberra().strerror(code));
+    const int index = -code;
+    if (index < 0 || index >= int(std::size(kReasons)))
+        return QStringLiteral("error %1 (%2)").arg(code).arg(words);
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(kReasons[index]), words);
 }
 
 constexpr const char* kEventId = "phone-outgoing-calling";

@@ -4,6 +4,8 @@
 #include "cancelsignals.h"
 #include "dial.h"
 #include "dialersettings.h"
+#include "dialrecord.h"
+#include "fixedvalues.h"
 #include "frmdialer.h"
 #include "linkturn.h"
 #include "platform.h"
@@ -79,6 +81,7 @@ void Main() {
         return;
     }
     readStartUpSettings();
+    refuseUnusableFixedValues();
     if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
         restoreDefaultSignals(); // no dial after all
         showSettingsWindow(Platform::ExitSettingsMissing);
@@ -86,6 +89,9 @@ void Main() {
     }
     const QString number =
         dialledNumber(request, DialerSettings.Anteponer, link ? internationalCode() : QString());
+    // The record keeps the number as asked for, without the prefix.
+    DialRecord::setNumber(number.mid(DialerSettings.Anteponer.size()),
+                          Profile::read(Profile::kRecordNumber));
     if (link)
         confirmLinkDial(number);
     Dial(number);

@@ -216,6 +216,21 @@ private Q_SLOTS:
         QCOMPARE(m_scratch->profile(), original.toUtf8());
     }
 
+    // An X11 window manager shows the icon the window itself carries.
+    void windowCarriesItsIcon() {
+        auto run = dialer();
+        run->start({QStringLiteral("/Config")});
+        const QString window = waitForSettingsWindow(*run);
+        QVERIFY(!window.isEmpty());
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"), {"-id", window, "_NET_WM_ICON"});
+        QVERIFY(xprop.waitForFinished(10000));
+        const QString icon = QString::fromUtf8(xprop.readAllStandardOutput());
+        QVERIFY2(icon.startsWith(QLatin1String("_NET_WM_ICON(CARDINAL) = ")), qPrintable(icon));
+        QVERIFY(xdotool({"key", "Escape"}));
+        QCOMPARE(run->waitForExit(), 0);
+    }
+
     // Nothing was dialled, and the application that asked must be able to tell.
     void dialRequestLeftInTheWindowEndsWithSeven_data() {
         QTest::addColumn<QString>("request");
@@ -230,6 +245,9 @@ private Q_SLOTS:
         QTest::newRow("Esc") << "#5551234#" << QStringList{"key", "Escape"} << 7 << none;
         QTest::newRow("close button") << "#5551234#" << QStringList() << 7 << none;
         QTest::newRow("close button, /Config") << "/Config" << QStringList() << 0 << none;
+        // A polite kill closes it as the close button does.
+        QTest::newRow("SIGTERM, /Config") << "/Config" << QStringList{"signal", "15"} << 0 << none;
+        QTest::newRow("SIGHUP") << "#5551234#" << QStringList{"signal", "1"} << 7 << none;
     }
     void dialRequestLeftInTheWindowEndsWithSeven() {
         QFETCH(QString, request);
@@ -242,6 +260,8 @@ private Q_SLOTS:
         QVERIFY(!window.isEmpty());
         if (wayOut.isEmpty())
             QCOMPARE(closeUntilExit(*run, window), status);
+        else if (wayOut.first() == QLatin1String("signal"))
+            run->signal(wayOut.last().toInt());
         else
             QVERIFY(xdotool(wayOut));
         QCOMPARE(run->waitForExit(), status);

@@ -5,6 +5,7 @@
 #include "runtimeerror.h"
 #include "support/errorof.h"
 #include "support/fakeplatform.h"
+#include "support/privatemounts.h"
 #include "support/profilehome.h"
 
 #include <memory>
@@ -66,7 +67,21 @@ class TestFrmDialer : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&window()));
     }
 
+    // /etc/cvdialer appears in a mount namespace of this process only.
+    QTemporaryDir m_mounts;
+    QString m_noFloor;
+    bool writeFloorFile(const QString& path, const QByteArray& text, int mode, uint owner) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() &&
+               ::fchmod(file.handle(), mode_t(mode)) == 0 && ::fchown(file.handle(), owner, 0) == 0;
+    }
+
 private Q_SLOTS:
+    void initTestCase() {
+        if (PrivateMounts::enter(m_mounts.path(), m_noFloor))
+            m_noFloor.clear();
+    }
     void init() {
         m_home = std::make_unique<ProfileHome>();
         m_fake = std::make_unique<FakePlatform>();
@@ -177,6 +192,49 @@ private Q_SLOTS:
         QCOMPARE(
             (QStringList{DialerSettings.Anteponer, DialerSettings.Comm, DialerSettings.Settings}),
             shown);
+    }
+
+    // The administrator's files count only when root alone can change them: a
+    // fixed value is shown read-only, said to be fixed, and never saved; an
+    // untouched floor default is not copied into the user's profile.
+    void floorFilesShownAndSavedAsMeant_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("root's, 0644") << 0644 << 0u << QStringList{"0", "4", "19200,E,7,1"}
+                                      << QByteArray("[PARAMETROS]\nCOMM=2\nANTEPONER=5\n");
+        const QByteArray ignored("[PARAMETROS]\nCOMM=2\nANTEPONER=5\nSETTINGS=9600,N,8,1\n");
+        QTest::newRow("group may write: ignored")
+            << 0664 << 0u << QStringList{"0", "2", "9600,N,8,1"} << ignored;
+        QTest::newRow("a user's: ignored")
+            << 0644 << 65534u << QStringList{"0", "2", "9600,N,8,1"} << ignored;
+    }
+    void floorFilesShownAndSavedAsMeant() {
+        QFETCH(int, mode);
+        QFETCH(uint, owner);
+        QFETCH(QStringList, shown);
+        QFETCH(QByteArray, saved);
+        if (!m_noFloor.isEmpty())
+            QSKIP(qPrintable(m_noFloor));
+        const QString fixed = QStringLiteral("/etc/cvdialer/CVDIALER.INI");
+        const QString defaults = m_home->scratch(QStringLiteral("xdg/CVDIALER.INI"));
+        qputenv("XDG_CONFIG_DIRS", m_home->scratch(QStringLiteral("xdg")).toUtf8());
+        const auto removeFloor = qScopeGuard([&] {
+            QFile::remove(fixed);
+            qunsetenv("XDG_CONFIG_DIRS");
+        });
+        QVERIFY(writeFloorFile(fixed, "[PARAMETROS]\nCOMM=4\n", mode, owner));
+        QVERIFY(writeFloorFile(defaults, "[PARAMETROS]\nSETTINGS=19200,E,7,1\n", mode, owner));
+        writeProfile("[PARAMETROS]\nCOMM=2\nANTEPONER=0\n");
+        QCOMPARE(fieldTexts(), shown);
+        const bool isFixed = shown.at(1) == QLatin1String("4");
+        QCOMPARE(window().txtfields(1).isReadOnly(), isFixed);
+        QCOMPARE(window().txtfields(1).accessibleDescription().contains(fixed), isFixed);
+        QVERIFY(!window().txtfields(0).isReadOnly());
+        type(0, QStringLiteral("5"));
+        QCOMPARE(press(), 0);
+        QCOMPARE(profile(), saved);
     }
 
     void dialPathLoadsHiddenAndReplacesStartUpValues() {
