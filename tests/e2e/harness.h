@@ -26,15 +26,29 @@ inline bool xdotool(const QStringList& arguments) {
            tool.exitCode() == 0;
 }
 
+// The first visible window xdotool finds by these criteria ("--name", "^CVDialer",
+// "--pid", ...), waiting for one to come; empty after ms. A search that fails
+// at once (a window went away while it looked, as the last run's windows do)
+// is made again.
+inline QString waitForVisibleWindow(const QStringList& criteria, int ms = 10000) {
+    for (QDeadlineTimer deadline(ms);;) {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     QStringList{"search", "--sync", "--onlyvisible"} + criteria);
+        if (!search.waitForFinished(int(std::max<qint64>(deadline.remainingTime(), 0))))
+            search.kill();
+        const QString found =
+            QString::fromUtf8(search.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
+        if (!found.isEmpty() || deadline.hasExpired())
+            return found;
+        QTest::qWait(50);
+    }
+}
+
 // Saves a picture of the visible window titled title in build/artifacts, so a
 // reviewer can see what the operator sees.
 inline void screenshot(const QString& title, const QString& file) {
-    QProcess search;
-    search.start(QStringLiteral("xdotool"),
-                 {"search", "--sync", "--onlyvisible", "--name", QLatin1Char('^') + title});
-    if (!search.waitForFinished(10000))
-        search.kill();
-    const QString window = QString::fromUtf8(search.readAllStandardOutput()).section('\n', 0, 0);
+    const QString window = waitForVisibleWindow({"--name", QLatin1Char('^') + title});
     QVERIFY2(!window.isEmpty(), qPrintable(title));
     const QString dir = buildPath(QStringLiteral("artifacts"));
     QDir().mkpath(dir);

@@ -148,7 +148,7 @@ private Q_SLOTS:
         run->start({QStringLiteral("tel:+34-91-555-1234")});
         const qint64 pid = run->pid();
         QVERIFY(run->waitForMessage(QStringLiteral("Un enlace pide llamar"), 20000));
-        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^CVDialer"}));
+        QVERIFY(!waitForVisibleWindow({"--name", "^CVDialer"}).isEmpty());
         const QByteArray shown = readFile(QStringLiteral("/proc/%1/cmdline").arg(pid));
         QVERIFY2(shown.contains("tel:+**-**-***-1234"), shown.constData());
         run->terminate();
@@ -168,7 +168,7 @@ private Q_SLOTS:
         m_scratch->writeProfile(QStringLiteral("[PARAMETROS]\nCOMM=2\nANTEPONER=0\n"));
         auto run = dialer();
         run->start({QStringLiteral("/Config")});
-        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Marcador"}));
+        QVERIFY(!waitForVisibleWindow({"--name", "^Marcador"}).isEmpty());
         // Salir, Anteponer, COMM: type in each field, then Aceptar with Return.
         QVERIFY(xdotool({"key", "Tab", "End", "1", "Tab", "End", "9", "Return"}));
         QCOMPARE(run->waitForExit(), 0);

@@ -148,7 +148,7 @@ private Q_SLOTS:
         // The window still opens, and saving keeps the file's mode.
         Dialer window(m_scratch->config, m_scratch->runtime);
         window.start({QStringLiteral("/Config")});
-        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "Marcador telefónico"}));
+        QVERIFY(!waitForVisibleWindow({"--name", "Marcador telefónico"}).isEmpty());
         window.dismissAndWait(QStringLiteral("Return"));
         struct stat info {};
         QVERIFY(::stat(path.constData(), &info) == 0);

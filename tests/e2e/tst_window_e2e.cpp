@@ -57,13 +57,8 @@ class TestWindowEndToEnd : public QObject {
     // The window of this run: a window the last run left may still be on the
     // screen for a moment after that run ended. Its id; empty when none came.
     static QString waitForSettingsWindow(const Dialer& run) {
-        QProcess search;
-        search.start(QStringLiteral("xdotool"),
-                     {"search", "--sync", "--all", "--onlyvisible", "--pid",
-                      QString::number(run.pid()), "--name", "Marcador telefónico"});
-        if (!search.waitForFinished(10000))
-            search.kill();
-        return QString::fromUtf8(search.readAllStandardOutput()).section('\n', 0, 0);
+        return waitForVisibleWindow(
+            {"--all", "--pid", QString::number(run.pid()), "--name", "Marcador telefónico"});
     }
     // As an operator clicks the close button again when nothing happens: a
     // request that comes while the window is still being set up can be lost.
