@@ -35,7 +35,7 @@ std::vector<std::size_t> order(const std::vector<int>& groups,
 
 Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
     : m_groups(std::move(groups)), m_stagger(stagger), m_underway(m_groups.size(), false),
-      m_startedAt(m_groups.size()),
+      m_startedAt(m_groups.size()), m_busySince(m_groups.size(), Clock::time_point::max()),
       m_busy(m_groups.empty()
                  ? 1
                  : std::size_t(*std::max_element(m_groups.begin(), m_groups.end())) + 1,
@@ -46,6 +46,9 @@ Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
 bool Pace::groupMayWiden() const {
     if (m_started == 0 || m_started == m_groups.size())
         return false;
+    if (m_lookFrom != 0 && m_started >= m_lookFrom) // the last look: every group at full width
+        return std::size_t(std::count(m_underway.begin() + std::ptrdiff_t(m_lookFrom),
+                                      m_underway.end(), true)) < kGroupWidest;
     const int group = m_groups[m_started];
     if (group == 0 || m_groups[m_started - 1] != group)
         return false;
@@ -87,8 +90,32 @@ void Pace::answered(std::size_t attempt, bool busy, Clock::time_point now) {
     m_underway[attempt] = false;
     if (!std::exchange(m_answered, true))
         m_near = now - m_startedAt[attempt] < kNearAnswer;
-    if (busy && m_groups[attempt] != 0)
+    if (busy && m_groups[attempt] != 0) {
         ++m_busy[std::size_t(m_groups[attempt])];
+        m_busySince[attempt] = now;
+    }
+}
+
+std::vector<std::size_t> Pace::lastLook() {
+    std::vector<std::size_t> again;
+    if (m_lookFrom != 0)
+        return again;
+    for (std::size_t i = 0; i < m_started; ++i) {
+        if (m_busySince[i] != Clock::time_point::max())
+            again.push_back(i);
+    }
+    std::stable_sort(again.begin(), again.end(), [this](std::size_t a, std::size_t b) {
+        return m_busySince[a] < m_busySince[b];
+    });
+    if (again.empty())
+        return again;
+    m_lookFrom = m_groups.size();
+    for (std::size_t i : again)
+        m_groups.push_back(m_groups[i]);
+    m_underway.resize(m_groups.size(), false);
+    m_startedAt.resize(m_groups.size());
+    m_busySince.resize(m_groups.size(), Clock::time_point::max());
+    return again;
 }
 
 } // namespace HuntPace

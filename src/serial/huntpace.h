@@ -12,7 +12,10 @@
 // starts a few attempts apart and widens as busy answers come back: on a
 // quiet bank no workstation holds more than kGroupFirstWidth modems at once,
 // on a full one never more than kGroupWidest; a near one is searched one at a
-// time. Nothing here waits or reads a clock: the open hands it the time, and
+// time. A group found busy gets a last look before the open gives up: a
+// modem freed while the search went on is found there, as the busy hour's
+// every free modem should be (Erlang's loss formula counts a dial refused only
+// when all are busy at once). Nothing here waits or reads a clock: the open hands it the time, and
 // tests a time of their own.
 #pragma once
 
@@ -63,6 +66,11 @@ public:
     // The attempt ended without asking the bank: its text is no target.
     void skipped(std::size_t attempt) { m_underway[attempt] = false; }
     std::size_t startedCount() const { return m_started; }
+    // Once the search is over and nothing opened: the attempts whose group's
+    // target answered busy, oldest answer first, to be tried again, kGroupWidest
+    // at once, as attempts after the last. Empty when there are none, or when
+    // the last look has been had.
+    std::vector<std::size_t> lastLook();
 
 private:
     bool groupMayWiden() const;
@@ -71,9 +79,11 @@ private:
     std::chrono::milliseconds m_stagger;
     std::vector<bool> m_underway;
     std::vector<Clock::time_point> m_startedAt;
-    bool m_answered = false;         // some attempt has
-    bool m_near = false;             // and the first within kNearAnswer
-    std::vector<std::size_t> m_busy; // busy answers of each group, by group number
+    std::vector<Clock::time_point> m_busySince; // max() for no busy answer
+    std::size_t m_lookFrom = 0;                 // the last look's first attempt; 0 before it
+    bool m_answered = false;                    // some attempt has
+    bool m_near = false;                        // and the first within kNearAnswer
+    std::vector<std::size_t> m_busy;            // busy answers of each group, by group number
     std::size_t m_started = 0;
     Clock::time_point m_lastStart;
 };

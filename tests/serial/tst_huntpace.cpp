@@ -134,6 +134,75 @@ private Q_SLOTS:
         QCOMPARE(pace.startedCount(), std::size_t(3));
     }
 
+    // A search found busy looks once more at its groups' busy targets, the
+    // longest busy first: a modem freed since it answered is found there.
+    void lastLookOldestBusyFirst_data() {
+        QTest::addColumn<std::vector<int>>("groups");
+        QTest::addColumn<std::vector<int>>("answeredAt"); // ms after the start
+        QTest::addColumn<std::vector<std::size_t>>("again");
+        QTest::newRow("a pool has none")
+            << std::vector<int>{0, 0} << std::vector<int>{1, 2} << std::vector<std::size_t>{};
+        QTest::newRow("oldest answer first")
+            << std::vector<int>{1, 1, 1} << std::vector<int>{9, 3, 6}
+            << std::vector<std::size_t>{1, 2, 0};
+        QTest::newRow("groups only, each one's")
+            << std::vector<int>{0, 1, 1, 2} << std::vector<int>{1, 7, 5, 2}
+            << std::vector<std::size_t>{3, 2, 1};
+    }
+    void lastLookOldestBusyFirst() {
+        QFETCH(std::vector<int>, groups);
+        QFETCH(std::vector<int>, answeredAt);
+        QFETCH(std::vector<std::size_t>, again);
+        HuntPace::Pace pace(groups, 250ms);
+        for (std::size_t i = 0; i < groups.size(); ++i)
+            startDue(pace, t0 + 250ms * i);
+        for (std::size_t i = 0; i < groups.size(); ++i)
+            pace.answered(i, true, t0 + 2s + 1ms * answeredAt[i]);
+        QCOMPARE(pace.lastLook(), again);
+        QVERIFY(pace.lastLook().empty());
+    }
+
+    // The last look asks kGroupWidest at once, even of a near bank.
+    void lastLookAtFullWidth() {
+        HuntPace::Pace pace(std::vector<int>(20, 1), 250ms);
+        for (std::size_t i = 0; i < 20; ++i) {
+            startDue(pace, t0 + 1ms * i);
+            pace.answered(i, true, t0 + 1ms * i);
+        }
+        QCOMPARE(pace.lastLook().size(), std::size_t(20));
+        Clock::time_point now = t0 + 20ms;
+        for (; now < t0 + 200ms; now += 1ms)
+            startDue(pace, now);
+        QCOMPARE(pace.startedCount(), 20 + HuntPace::kGroupWidest);
+        pace.answered(20, true, now);
+        startDue(pace, now + HuntPace::kGroupStagger);
+        QCOMPARE(pace.startedCount(), 20 + HuntPace::kGroupWidest + 1);
+    }
+
+    // A modem freed after it answered busy is had by the last look.
+    void lastLookFindsAModemFreed() {
+        QTcpServer modems[4];
+        int asked[4] = {};
+        QStringList targets;
+        for (int m = 0; m < 4; ++m) {
+            modems[m].listen(QHostAddress::LocalHost);
+            QObject::connect(&modems[m], &QTcpServer::newConnection, [&, m] {
+                QTcpSocket* client = modems[m].nextPendingConnection();
+                if (m == 2 && ++asked[m] > 1)
+                    return; // its call over: kept open
+                client->write("Port already in use\r\n");
+                client->disconnectFromHost();
+            });
+            targets.append(QStringLiteral("socket://127.0.0.1:%1").arg(modems[m].serverPort()));
+        }
+        MSComm comm;
+        const QString named = QStringLiteral("{%1}").arg(targets.join(QLatin1Char(' ')));
+        comm.setPortProfile({[named](qint16) { return named; }, {}});
+        comm.setCommPort(2);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
+        QCOMPARE(asked[2], 2);
+    }
+
     // A group searched whole and found busy gives the open up at once.
     void busyGroupIsSearchedWhole() {
         QTcpServer busy[8];
@@ -152,7 +221,7 @@ private Q_SLOTS:
         comm.setPortProfile({[named](qint16) { return named; }, {}});
         comm.setCommPort(2);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(PortInUse));
-        QCOMPARE(comm.openFailure().count(QStringLiteral("(busy)")), 8);
+        QCOMPARE(comm.openFailure().count(QStringLiteral("(busy)")), 8); // one line a modem
     }
 
     // A dead bank answers nothing: given up within the bound, as a pool is.
