@@ -46,7 +46,7 @@ Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
 bool Pace::groupMayWiden() const {
     if (m_started == 0 || m_started == m_groups.size())
         return false;
-    if (m_lookFrom != 0 && m_started >= m_lookFrom) // the last look: every group at full width
+    if (looking()) // every group at full width
         return std::size_t(std::count(m_underway.begin() + std::ptrdiff_t(m_lookFrom),
                                       m_underway.end(), true)) < kGroupWidest;
     const int group = m_groups[m_started];
@@ -75,7 +75,9 @@ Clock::time_point Pace::nextDue() const {
         return Clock::time_point::max();
     if (std::none_of(m_underway.begin(), m_underway.end(), [](bool b) { return b; }))
         return m_lastStart;
-    return m_lastStart + (groupMayWiden() ? std::chrono::milliseconds(kGroupStagger) : m_stagger);
+    if (!groupMayWiden())
+        return m_lastStart + m_stagger;
+    return looking() ? m_lastStart : m_lastStart + std::chrono::milliseconds(kGroupStagger);
 }
 
 void Pace::started(Clock::time_point now) {
@@ -107,6 +109,9 @@ std::vector<std::size_t> Pace::lastLook() {
     std::stable_sort(again.begin(), again.end(), [this](std::size_t a, std::size_t b) {
         return m_busySince[a] < m_busySince[b];
     });
+    // One wave: the answers it leaves alone are the search's freshest.
+    if (again.size() > kGroupWidest)
+        again.resize(kGroupWidest);
     if (again.empty())
         return again;
     m_lookFrom = m_groups.size();

@@ -67,13 +67,14 @@ public:
     void skipped(std::size_t attempt) { m_underway[attempt] = false; }
     std::size_t startedCount() const { return m_started; }
     // Once the search is over and nothing opened: the attempts whose group's
-    // target answered busy, oldest answer first, to be tried again, kGroupWidest
-    // at once, as attempts after the last. Empty when there are none, or when
-    // the last look has been had.
+    // target answered busy, oldest answer first, at most kGroupWidest, to be
+    // tried again all at once as attempts after the last. Empty when there are
+    // none, or when the last look has been had.
     std::vector<std::size_t> lastLook();
 
 private:
     bool groupMayWiden() const;
+    bool looking() const { return m_lookFrom != 0 && m_started >= m_lookFrom; }
 
     std::vector<int> m_groups;
     std::chrono::milliseconds m_stagger;

@@ -7,6 +7,7 @@
 #include "porttargets.h"
 #include "support/errorof.h"
 
+#include <numeric>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -162,21 +163,24 @@ private Q_SLOTS:
         QVERIFY(pace.lastLook().empty());
     }
 
-    // The last look asks kGroupWidest at once, even of a near bank.
-    void lastLookAtFullWidth() {
-        HuntPace::Pace pace(std::vector<int>(20, 1), 250ms);
-        for (std::size_t i = 0; i < 20; ++i) {
+    // The last look asks the kGroupWidest longest busy at once, even of a
+    // near bank, and nothing after them.
+    void lastLookOneWaveAtOnce() {
+        const std::size_t size = HuntPace::kGroupWidest + 4;
+        HuntPace::Pace pace(std::vector<int>(size, 1), 250ms);
+        for (std::size_t i = 0; i < size; ++i) {
             startDue(pace, t0 + 1ms * i);
             pace.answered(i, true, t0 + 1ms * i);
         }
-        QCOMPARE(pace.lastLook().size(), std::size_t(20));
-        Clock::time_point now = t0 + 20ms;
-        for (; now < t0 + 200ms; now += 1ms)
-            startDue(pace, now);
-        QCOMPARE(pace.startedCount(), 20 + HuntPace::kGroupWidest);
-        pace.answered(20, true, now);
-        startDue(pace, now + HuntPace::kGroupStagger);
-        QCOMPARE(pace.startedCount(), 20 + HuntPace::kGroupWidest + 1);
+        std::vector<std::size_t> oldest(HuntPace::kGroupWidest);
+        std::iota(oldest.begin(), oldest.end(), 0);
+        QCOMPARE(pace.lastLook(), oldest);
+        startDue(pace, t0 + 1s);
+        QCOMPARE(pace.startedCount(), size + HuntPace::kGroupWidest);
+        for (std::size_t i = size; i < pace.startedCount(); ++i)
+            pace.answered(i, true, t0 + 1s);
+        QVERIFY(!pace.due(t0 + 2s));
+        QVERIFY(pace.lastLook().empty());
     }
 
     // A modem freed after it answered busy is had by the last look.
