@@ -34,8 +34,9 @@ std::vector<std::size_t> order(const std::vector<int>& groups,
 }
 
 Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
-    : m_groups(std::move(groups)), m_stagger(stagger), m_underway(m_groups.size(), false),
-      m_startedAt(m_groups.size()), m_busySince(m_groups.size(), Clock::time_point::max()),
+    : m_groups(std::move(groups)), m_searched(m_groups.size()), m_stagger(stagger),
+      m_underway(m_groups.size(), false), m_startedAt(m_groups.size()),
+      m_busySince(m_groups.size(), Clock::time_point::max()),
       m_busy(m_groups.empty()
                  ? 1
                  : std::size_t(*std::max_element(m_groups.begin(), m_groups.end())) + 1,
@@ -47,8 +48,7 @@ bool Pace::groupMayWiden() const {
     if (m_started == 0 || m_started == m_groups.size())
         return false;
     if (looking()) // every group at full width
-        return std::size_t(std::count(m_underway.begin() + std::ptrdiff_t(m_lookFrom),
-                                      m_underway.end(), true)) < kGroupWidest;
+        return std::size_t(std::count(m_underway.begin(), m_underway.end(), true)) < kGroupWidest;
     const int group = m_groups[m_started];
     if (group == 0 || m_groups[m_started - 1] != group)
         return false;
@@ -90,33 +90,35 @@ void Pace::answered(std::size_t attempt, bool busy, Clock::time_point now) {
     if (!m_underway[attempt])
         return;
     m_underway[attempt] = false;
-    if (!std::exchange(m_answered, true))
-        m_near = now - m_startedAt[attempt] < kNearAnswer;
+    if (!std::exchange(m_answered, true)) {
+        m_askTime = now - m_startedAt[attempt];
+        m_near = m_askTime < kNearAnswer;
+    }
     if (busy && m_groups[attempt] != 0) {
         ++m_busy[std::size_t(m_groups[attempt])];
         m_busySince[attempt] = now;
     }
 }
 
-std::vector<std::size_t> Pace::lastLook() {
+std::vector<std::size_t> Pace::lookAgain(Clock::time_point now) {
     std::vector<std::size_t> again;
-    if (m_lookFrom != 0)
+    if (m_started < m_groups.size())
         return again;
-    for (std::size_t i = 0; i < m_started; ++i) {
-        if (m_busySince[i] != Clock::time_point::max())
+    for (std::size_t i = 0; i < m_searched; ++i) {
+        if (m_busySince[i] != Clock::time_point::max() && now - m_busySince[i] >= m_askTime)
             again.push_back(i);
     }
     std::stable_sort(again.begin(), again.end(), [this](std::size_t a, std::size_t b) {
         return m_busySince[a] < m_busySince[b];
     });
-    // One wave: the answers it leaves alone are the search's freshest.
-    if (again.size() > kGroupWidest)
-        again.resize(kGroupWidest);
-    if (again.empty())
-        return again;
-    m_lookFrom = m_groups.size();
-    for (std::size_t i : again)
+    const auto underway = std::size_t(std::count(m_underway.begin(), m_underway.end(), true));
+    again.resize(std::min({again.size(), kGroupWidest - std::min(kGroupWidest, underway),
+                           kGroupWidest - m_lookedAgain}));
+    m_lookedAgain += again.size();
+    for (std::size_t i : again) {
+        m_busySince[i] = Clock::time_point::max(); // asked again once only
         m_groups.push_back(m_groups[i]);
+    }
     m_underway.resize(m_groups.size(), false);
     m_startedAt.resize(m_groups.size());
     m_busySince.resize(m_groups.size(), Clock::time_point::max());

@@ -66,25 +66,30 @@ public:
     // The attempt ended without asking the bank: its text is no target.
     void skipped(std::size_t attempt) { m_underway[attempt] = false; }
     std::size_t startedCount() const { return m_started; }
-    // Once the search is over and nothing opened: the attempts whose group's
-    // target answered busy, oldest answer first, at most kGroupWidest, to be
-    // tried again all at once as attempts after the last. Empty when there are
-    // none, or when the last look has been had.
-    std::vector<std::size_t> lastLook();
+    // Once every target has been started: the attempts whose group's target
+    // answered busy at least one answer's time ago, longest busy first, to be
+    // tried again at once as attempts after the last, each once, as many as
+    // kGroupWidest under way allows and kGroupWidest in all. A modem freed since
+    // it answered is found there; an answer fresher than that is as good as
+    // asking again.
+    std::vector<std::size_t> lookAgain(Clock::time_point now);
 
 private:
     bool groupMayWiden() const;
-    bool looking() const { return m_lookFrom != 0 && m_started >= m_lookFrom; }
+    // Every target started: what is looked at again starts at once.
+    bool looking() const { return m_started >= m_searched; }
 
     std::vector<int> m_groups;
+    std::size_t m_searched; // attempts before those looked at again
     std::chrono::milliseconds m_stagger;
     std::vector<bool> m_underway;
     std::vector<Clock::time_point> m_startedAt;
     std::vector<Clock::time_point> m_busySince; // max() for no busy answer
-    std::size_t m_lookFrom = 0;                 // the last look's first attempt; 0 before it
-    bool m_answered = false;                    // some attempt has
-    bool m_near = false;                        // and the first within kNearAnswer
-    std::vector<std::size_t> m_busy;            // busy answers of each group, by group number
+    std::size_t m_lookedAgain = 0;
+    Clock::duration m_askTime{};     // the first answer's
+    bool m_answered = false;         // some attempt has
+    bool m_near = false;             // and the first within kNearAnswer
+    std::vector<std::size_t> m_busy; // busy answers of each group, by group number
     std::size_t m_started = 0;
     Clock::time_point m_lastStart;
 };

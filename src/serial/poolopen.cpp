@@ -123,9 +123,9 @@ Attempt* Pool::advance() {
     return first;
 }
 
-// The group's busy targets once more, before the open gives up.
+// The group's targets long busy, once more, before the open gives up.
 bool Pool::lookAgain() {
-    const std::vector<std::size_t> again = m_pace.lastLook();
+    const std::vector<std::size_t> again = m_pace.lookAgain(HuntPace::Clock::now());
     for (std::size_t attempt : again)
         m_order.push_back(m_order.at(attempt));
     return !again.empty();
@@ -188,14 +188,12 @@ void Pool::fail(QString& why) {
 
 std::unique_ptr<Transport> Pool::open(QString& why) {
     for (;;) {
-        while (startDue())
+        while (startDue() || lookAgain())
             startNext();
         if (Attempt* winner = advance())
             return take(*winner);
         if (startDue())
             continue; // one failed at once: the next starts now, not a pass later
-        if (!underway() && !m_deadline.hasExpired() && lookAgain())
-            continue;
         if (!underway() || m_deadline.hasExpired())
             fail(why);
         if (m_request.keepGoing && !m_request.keepGoing()) {

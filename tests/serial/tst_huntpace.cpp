@@ -135,52 +135,62 @@ private Q_SLOTS:
         QCOMPARE(pace.startedCount(), std::size_t(3));
     }
 
-    // A search found busy looks once more at its groups' busy targets, the
-    // longest busy first: a modem freed since it answered is found there.
-    void lastLookOldestBusyFirst_data() {
+    // Once every target has started, those of a group long busy are looked
+    // at again, the longest busy first: a modem freed since is found there.
+    void lookAgainLongestBusyFirst_data() {
         QTest::addColumn<std::vector<int>>("groups");
-        QTest::addColumn<std::vector<int>>("answeredAt"); // ms after the start
+        QTest::addColumn<std::vector<int>>("answeredAt"); // ms after 2 s
+        QTest::addColumn<int>("lookAt");                  // ms after 2 s
         QTest::addColumn<std::vector<std::size_t>>("again");
-        QTest::newRow("a pool has none")
-            << std::vector<int>{0, 0} << std::vector<int>{1, 2} << std::vector<std::size_t>{};
-        QTest::newRow("oldest answer first")
-            << std::vector<int>{1, 1, 1} << std::vector<int>{9, 3, 6}
+        QTest::newRow("a pool has none") << std::vector<int>{0, 0} << std::vector<int>{1, 2} << 9000
+                                         << std::vector<std::size_t>{};
+        QTest::newRow("longest busy first")
+            << std::vector<int>{1, 1, 1} << std::vector<int>{9, 3, 6} << 9000
             << std::vector<std::size_t>{1, 2, 0};
         QTest::newRow("groups only, each one's")
-            << std::vector<int>{0, 1, 1, 2} << std::vector<int>{1, 7, 5, 2}
+            << std::vector<int>{0, 1, 1, 2} << std::vector<int>{1, 7, 5, 2} << 9000
             << std::vector<std::size_t>{3, 2, 1};
+        // The first answer took 2 s: one answered since is left alone.
+        QTest::newRow("a fresh answer left alone")
+            << std::vector<int>{1, 1, 1} << std::vector<int>{0, 500, 3000} << 4000
+            << std::vector<std::size_t>{0, 1};
     }
-    void lastLookOldestBusyFirst() {
+    void lookAgainLongestBusyFirst() {
         QFETCH(std::vector<int>, groups);
         QFETCH(std::vector<int>, answeredAt);
+        QFETCH(int, lookAt);
         QFETCH(std::vector<std::size_t>, again);
         HuntPace::Pace pace(groups, 250ms);
         for (std::size_t i = 0; i < groups.size(); ++i)
             startDue(pace, t0 + 250ms * i);
+        QVERIFY(pace.lookAgain(t0 + 1s).empty()); // unanswered
         for (std::size_t i = 0; i < groups.size(); ++i)
             pace.answered(i, true, t0 + 2s + 1ms * answeredAt[i]);
-        QCOMPARE(pace.lastLook(), again);
-        QVERIFY(pace.lastLook().empty());
+        QCOMPARE(pace.lookAgain(t0 + 2s + 1ms * lookAt), again);
     }
 
-    // The last look asks the kGroupWidest longest busy at once, even of a
-    // near bank, and nothing after them.
-    void lastLookOneWaveAtOnce() {
+    // The look asks as many at once as kGroupWidest under way allows, even
+    // of a near bank, and kGroupWidest in all.
+    void lookAgainAtFullWidthOnce() {
         const std::size_t size = HuntPace::kGroupWidest + 4;
         HuntPace::Pace pace(std::vector<int>(size, 1), 250ms);
         for (std::size_t i = 0; i < size; ++i) {
-            startDue(pace, t0 + 1ms * i);
-            pace.answered(i, true, t0 + 1ms * i);
+            startDue(pace, t0 + 2ms * i);
+            if (i + 1 < size)
+                pace.answered(i, true, t0 + 2ms * i + 1ms);
         }
-        std::vector<std::size_t> oldest(HuntPace::kGroupWidest);
+        std::vector<std::size_t> oldest(HuntPace::kGroupWidest - 1); // one is still under way
         std::iota(oldest.begin(), oldest.end(), 0);
-        QCOMPARE(pace.lastLook(), oldest);
+        QCOMPARE(pace.lookAgain(t0 + 1s), oldest);
         startDue(pace, t0 + 1s);
-        QCOMPARE(pace.startedCount(), size + HuntPace::kGroupWidest);
-        for (std::size_t i = size; i < pace.startedCount(); ++i)
+        QCOMPARE(pace.startedCount(), size + HuntPace::kGroupWidest - 1);
+        for (std::size_t i = size - 1; i < pace.startedCount(); ++i)
             pace.answered(i, true, t0 + 1s);
-        QVERIFY(!pace.due(t0 + 2s));
-        QVERIFY(pace.lastLook().empty());
+        QCOMPARE(pace.lookAgain(t0 + 2s).size(), std::size_t(1));
+        startDue(pace, t0 + 2s);
+        pace.answered(pace.startedCount() - 1, true, t0 + 2s);
+        QVERIFY(pace.lookAgain(t0 + 3s).empty());
+        QVERIFY(!pace.due(t0 + 3s));
     }
 
     // A modem freed after it answered busy is had by the last look.
