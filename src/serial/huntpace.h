@@ -12,11 +12,11 @@
 // starts a few attempts apart and widens as busy answers come back: on a
 // quiet bank no workstation holds more than kGroupFirstWidth modems at once,
 // on a full one never more than kGroupWidest; a near one is searched one at a
-// time. A group found busy gets a last look before the open gives up: a
-// modem freed while the search went on is found there, as the busy hour's
-// every free modem should be (Erlang's loss formula counts a dial refused only
-// when all are busy at once). Nothing here waits or reads a clock: the open hands it the time, and
-// tests a time of their own.
+// time. Once every target has started, those long busy are asked once more,
+// the longest busy first: a modem freed while the search went on is found
+// (Erlang's loss formula refuses a dial only when all are busy at once).
+// Nothing here waits or reads a clock: the open hands it the time, and tests
+// a time of their own.
 #pragma once
 
 #include <chrono>
