@@ -193,8 +193,8 @@ private Q_SLOTS:
         QVERIFY(!pace.due(t0 + 3s));
     }
 
-    // A modem freed after it answered busy is had by the last look.
-    void lastLookFindsAModemFreed() {
+    // A modem freed after it answered busy is had when the search looks again.
+    void lookAgainFindsAModemFreed() {
         QTcpServer modems[4];
         int asked[4] = {};
         QStringList targets;
