@@ -77,9 +77,7 @@ Clock::time_point Pace::nextDue() const {
         return m_lastStart;
     if (!groupMayWiden())
         return m_lastStart + m_stagger;
-    // What a busy answer allows starts at once: the bank has answered.
-    return looking() || m_answered ? m_lastStart
-                                   : m_lastStart + std::chrono::milliseconds(kGroupStagger);
+    return looking() ? m_lastStart : m_lastStart + std::chrono::milliseconds(kGroupStagger);
 }
 
 void Pace::started(Clock::time_point now) {

@@ -28,7 +28,7 @@ namespace HuntPace {
 
 using Clock = std::chrono::steady_clock;
 
-// Between the starts of a group's first attempts, before any answer.
+// Between the starts of a group's attempts, while the group is wide enough.
 inline constexpr std::chrono::milliseconds kGroupStagger{5};
 // Attempts of a group under way at once before any answer, and at most.
 inline constexpr std::size_t kGroupFirstWidth = 4;
