@@ -12,8 +12,11 @@
 // starts a few attempts apart and widens as busy answers come back: on a
 // quiet bank no workstation holds more than kGroupFirstWidth modems at once,
 // on a full one never more than kGroupWidest; a near one is searched one at a
-// time. Nothing here waits or reads a clock: the open hands it the time, and
-// tests a time of their own.
+// time. Once every target has started, those long busy are asked once more,
+// the longest busy first: a modem freed while the search went on is found
+// (Erlang's loss formula refuses a dial only when all are busy at once).
+// Nothing here waits or reads a clock: the open hands it the time, and tests
+// a time of their own.
 #pragma once
 
 #include <chrono>
@@ -63,14 +66,27 @@ public:
     // The attempt ended without asking the bank: its text is no target.
     void skipped(std::size_t attempt) { m_underway[attempt] = false; }
     std::size_t startedCount() const { return m_started; }
+    // Once every target has been started: the attempts whose group's target
+    // answered busy at least one answer's time ago, longest busy first, to be
+    // tried again at once as attempts after the last, each once, as many as
+    // kGroupWidest under way allows and kGroupWidest in all. A modem freed since
+    // it answered is found there; an answer fresher than that is as good as
+    // asking again.
+    std::vector<std::size_t> lookAgain(Clock::time_point now);
 
 private:
     bool groupMayWiden() const;
+    // Every target started: what is looked at again starts at once.
+    bool looking() const { return m_started >= m_searched; }
 
     std::vector<int> m_groups;
+    std::size_t m_searched; // attempts before those looked at again
     std::chrono::milliseconds m_stagger;
     std::vector<bool> m_underway;
     std::vector<Clock::time_point> m_startedAt;
+    std::vector<Clock::time_point> m_busySince; // max() for no busy answer
+    std::size_t m_lookedAgain = 0;
+    Clock::duration m_askTime{};     // the first answer's
     bool m_answered = false;         // some attempt has
     bool m_near = false;             // and the first within kNearAnswer
     std::vector<std::size_t> m_busy; // busy answers of each group, by group number

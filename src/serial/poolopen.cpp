@@ -85,6 +85,7 @@ private:
         return false;
     }
     void startNext();
+    bool lookAgain();
     // Moves every attempt on; the first open one, or none.
     Attempt* advance();
     void answered(std::size_t index, const Attempt& attempt);
@@ -130,6 +131,14 @@ Attempt* Pool::advance() {
     return first;
 }
 
+// The group's targets long busy, once more, before the open gives up.
+bool Pool::lookAgain() {
+    const std::vector<std::size_t> again = m_pace.lookAgain(HuntPace::Clock::now());
+    for (std::size_t attempt : again)
+        m_order.push_back(m_order.at(attempt));
+    return !again.empty();
+}
+
 // A group that answers busy is worth searching on: its bound grows with it.
 void Pool::answered(std::size_t index, const Attempt& attempt) {
     const bool busy = attempt.state == Transport::Opening::Failed;
@@ -165,12 +174,20 @@ void Pool::closeAll() {
     }
 }
 
+// One line a target, as its last attempt ended.
 void Pool::fail(QString& why) {
+    std::vector<qsizetype> line(std::size_t(m_request.targets.size()), -1);
     QStringList lines;
-    for (Attempt& attempt : m_attempts) {
+    for (std::size_t i = 0; i < m_attempts.size(); ++i) {
+        Attempt& attempt = m_attempts[i];
         if (attempt.state == Transport::Opening::Underway)
             attempt.line->abandon(bound());
-        lines.append(attempt.why());
+        qsizetype& at = line[m_order[i]];
+        if (at < 0) {
+            at = lines.size();
+            lines.append(QString());
+        }
+        lines[at] = attempt.why();
     }
     why = lines.join(QLatin1Char('\n'));
     const RunTimeError last = m_attempts.back().error();
@@ -180,7 +197,7 @@ void Pool::fail(QString& why) {
 
 std::unique_ptr<Transport> Pool::open(QString& why) {
     for (;;) {
-        while (startDue())
+        while (startDue() || lookAgain())
             startNext();
         if (Attempt* winner = advance())
             return take(*winner);

@@ -7,6 +7,7 @@
 #include "porttargets.h"
 #include "support/errorof.h"
 
+#include <numeric>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -134,6 +135,88 @@ private Q_SLOTS:
         QCOMPARE(pace.startedCount(), std::size_t(3));
     }
 
+    // Once every target has started, those of a group long busy are looked
+    // at again, the longest busy first: a modem freed since is found there.
+    void lookAgainLongestBusyFirst_data() {
+        QTest::addColumn<std::vector<int>>("groups");
+        QTest::addColumn<std::vector<int>>("answeredAt"); // ms after 2 s
+        QTest::addColumn<int>("lookAt");                  // ms after 2 s
+        QTest::addColumn<std::vector<std::size_t>>("again");
+        QTest::newRow("a pool has none") << std::vector<int>{0, 0} << std::vector<int>{1, 2} << 9000
+                                         << std::vector<std::size_t>{};
+        QTest::newRow("longest busy first")
+            << std::vector<int>{1, 1, 1} << std::vector<int>{9, 3, 6} << 9000
+            << std::vector<std::size_t>{1, 2, 0};
+        QTest::newRow("groups only, each one's")
+            << std::vector<int>{0, 1, 1, 2} << std::vector<int>{1, 7, 5, 2} << 9000
+            << std::vector<std::size_t>{3, 2, 1};
+        // The first answer took 2 s: one answered since is left alone.
+        QTest::newRow("a fresh answer left alone")
+            << std::vector<int>{1, 1, 1} << std::vector<int>{0, 500, 3000} << 4000
+            << std::vector<std::size_t>{0, 1};
+    }
+    void lookAgainLongestBusyFirst() {
+        QFETCH(std::vector<int>, groups);
+        QFETCH(std::vector<int>, answeredAt);
+        QFETCH(int, lookAt);
+        QFETCH(std::vector<std::size_t>, again);
+        HuntPace::Pace pace(groups, 250ms);
+        for (std::size_t i = 0; i < groups.size(); ++i)
+            startDue(pace, t0 + 250ms * i);
+        QVERIFY(pace.lookAgain(t0 + 1s).empty()); // unanswered
+        for (std::size_t i = 0; i < groups.size(); ++i)
+            pace.answered(i, true, t0 + 2s + 1ms * answeredAt[i]);
+        QCOMPARE(pace.lookAgain(t0 + 2s + 1ms * lookAt), again);
+    }
+
+    // The look asks as many at once as kGroupWidest under way allows, even
+    // of a near bank, and kGroupWidest in all.
+    void lookAgainAtFullWidthOnce() {
+        const std::size_t size = HuntPace::kGroupWidest + 4;
+        HuntPace::Pace pace(std::vector<int>(size, 1), 250ms);
+        for (std::size_t i = 0; i < size; ++i) {
+            startDue(pace, t0 + 2ms * i);
+            if (i + 1 < size)
+                pace.answered(i, true, t0 + 2ms * i + 1ms);
+        }
+        std::vector<std::size_t> oldest(HuntPace::kGroupWidest - 1); // one is still under way
+        std::iota(oldest.begin(), oldest.end(), 0);
+        QCOMPARE(pace.lookAgain(t0 + 1s), oldest);
+        startDue(pace, t0 + 1s);
+        QCOMPARE(pace.startedCount(), size + HuntPace::kGroupWidest - 1);
+        for (std::size_t i = size - 1; i < pace.startedCount(); ++i)
+            pace.answered(i, true, t0 + 1s);
+        QCOMPARE(pace.lookAgain(t0 + 2s).size(), std::size_t(1));
+        startDue(pace, t0 + 2s);
+        pace.answered(pace.startedCount() - 1, true, t0 + 2s);
+        QVERIFY(pace.lookAgain(t0 + 3s).empty());
+        QVERIFY(!pace.due(t0 + 3s));
+    }
+
+    // A modem freed after it answered busy is had when the search looks again.
+    void lookAgainFindsAModemFreed() {
+        QTcpServer modems[4];
+        int asked[4] = {};
+        QStringList targets;
+        for (int m = 0; m < 4; ++m) {
+            modems[m].listen(QHostAddress::LocalHost);
+            QObject::connect(&modems[m], &QTcpServer::newConnection, [&, m] {
+                QTcpSocket* client = modems[m].nextPendingConnection();
+                if (m == 2 && ++asked[m] > 1)
+                    return; // its call over: kept open
+                client->write("Port already in use\r\n");
+                client->disconnectFromHost();
+            });
+            targets.append(QStringLiteral("socket://127.0.0.1:%1").arg(modems[m].serverPort()));
+        }
+        MSComm comm;
+        const QString named = QStringLiteral("{%1}").arg(targets.join(QLatin1Char(' ')));
+        comm.setPortProfile({[named](qint16) { return named; }, {}});
+        comm.setCommPort(2);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
+        QCOMPARE(asked[2], 2);
+    }
+
     // A group searched whole and found busy gives the open up at once.
     void busyGroupIsSearchedWhole() {
         QTcpServer busy[8];
@@ -152,7 +235,7 @@ private Q_SLOTS:
         comm.setPortProfile({[named](qint16) { return named; }, {}});
         comm.setCommPort(2);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), int(PortInUse));
-        QCOMPARE(comm.openFailure().count(QStringLiteral("(busy)")), 8);
+        QCOMPARE(comm.openFailure().count(QStringLiteral("(busy)")), 8); // one line a modem
     }
 
     // A dead bank answers nothing: given up within the bound, as a pool is.
