@@ -100,6 +100,17 @@ void Pace::answered(std::size_t attempt, bool busy, Clock::time_point now) {
     }
 }
 
+Clock::time_point Pace::nextLook() const {
+    Clock::time_point next = Clock::time_point::max();
+    if (m_started < m_groups.size() || m_lookedAgain >= kGroupWidest)
+        return next;
+    for (std::size_t i = 0; i < m_searched; ++i) {
+        if (m_busySince[i] != Clock::time_point::max())
+            next = std::min(next, m_busySince[i] + m_askTime);
+    }
+    return next;
+}
+
 std::vector<std::size_t> Pace::lookAgain(Clock::time_point now) {
     std::vector<std::size_t> again;
     if (m_started < m_groups.size())

@@ -73,6 +73,9 @@ public:
     // it answered is found there; an answer fresher than that is as good as
     // asking again.
     std::vector<std::size_t> lookAgain(Clock::time_point now);
+    // When lookAgain() will next have an attempt to give; max() for never. An
+    // open with nothing under way waits for it rather than give up.
+    Clock::time_point nextLook() const;
 
 private:
     bool groupMayWiden() const;

@@ -203,14 +203,19 @@ std::unique_ptr<Transport> Pool::open(QString& why) {
             return take(*winner);
         if (startDue())
             continue; // one failed at once: the next starts now, not a pass later
-        if (!underway() || m_deadline.hasExpired())
+        // A group whose answers are all fresh is looked at again once they
+        // have aged an answer's time, before the open gives up.
+        const HuntPace::Clock::time_point nextLook = m_pace.nextLook();
+        if (m_deadline.hasExpired() ||
+            (!underway() && nextLook == HuntPace::Clock::time_point::max()))
             fail(why);
         if (m_request.keepGoing && !m_request.keepGoing()) {
             closeAll();
             throw RunTimeError(DeviceUnavailable, QStringLiteral("Apertura cancelada."));
         }
         const auto nextStart = std::chrono::ceil<std::chrono::milliseconds>(
-            std::min(m_pace.nextDue(), HuntPace::Clock::now() + kPass) - HuntPace::Clock::now());
+            std::min({m_pace.nextDue(), nextLook, HuntPace::Clock::now() + kPass}) -
+            HuntPace::Clock::now());
         const auto sleep =
             std::min({kPass, std::chrono::milliseconds(m_deadline.remainingTime()), nextStart});
         Platform::DoEvents(std::max(sleep, 0ms));
