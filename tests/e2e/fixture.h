@@ -10,6 +10,12 @@
 
 namespace e2e {
 
+// What the operator is shown once the modem said "OK", and when COM2 cannot be had.
+inline const QString kDialled =
+    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
+inline const QString kUnavailable =
+    QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
+
 // A scratch home for one test: the profile folder and a runtime folder.
 struct Scratch : ProfileHome {
     QString config = folder();

@@ -13,12 +13,8 @@
 using namespace e2e;
 
 namespace {
-const QString kDialled =
-    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
 const QString kLinkQuestion = QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?");
 const QString kLink = QStringLiteral("tel:+34-91-123-45-67;ext=2");
-const QString kUnavailable =
-    QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
 
 // A process to name in a lock: alive for the test's length, or already gone.
 struct Holder {

@@ -12,8 +12,6 @@
 using namespace e2e;
 
 namespace {
-const QString kDialled =
-    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
 const QString kFixedFile = QStringLiteral("/etc/cvdialer/CVDIALER.INI");
 const QString kJournald = QStringLiteral("/lib/systemd/systemd-journald");
 

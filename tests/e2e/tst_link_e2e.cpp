@@ -11,8 +11,6 @@ using namespace e2e;
 
 namespace {
 const QString kLinkQuestion = QStringLiteral("Un enlace pide llamar al %1. ¿Marcar este número?");
-const QString kDialled =
-    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
 const QString kError5 = QStringLiteral("Error 5 en tiempo de ejecución: ");
 const QString kTurnedAway = QStringLiteral("otro enlace espera respuesta");
 

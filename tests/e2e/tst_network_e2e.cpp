@@ -10,10 +10,6 @@
 using namespace e2e;
 
 namespace {
-const QString kDialled =
-    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
-const QString kUnavailable =
-    QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
 const QByteArray kDialledBytes("ATH\rATDT05551234;\r");
 
 // How many times a floor test repeats: a few in every run, many in scripts/bench.

@@ -11,9 +11,6 @@ using namespace e2e;
 
 namespace {
 
-const QString kDialled =
-    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
-
 bool openssl(const QStringList& arguments, const QString& dir) {
     QProcess tool;
     tool.setWorkingDirectory(dir);

@@ -15,11 +15,6 @@ using namespace e2e;
 
 namespace {
 
-const QString kDialled =
-    QStringLiteral("Escriba el número y presione Intro o haga clic en Aceptar");
-const QString kUnavailable =
-    QStringLiteral("COM2 no está disponible. Cambie la propiedad CommPort a otro puerto.");
-
 struct Fifo {
     QString path;
     bool made;
