@@ -2,6 +2,7 @@
 #include "dialrecord.h"
 
 #include "platform.h"
+#include "text.h"
 
 #include <algorithm>
 #include <array>
@@ -166,7 +167,7 @@ void prepare() {
 
 QString reasonFor(int error) {
     return error == ETIMEDOUT ? QStringLiteral("no lo aceptó en %1 ms").arg(kBound.count())
-                              : QString::fromLocal8Bit(std::strerror(error));
+                              : systemReason(error);
 }
 
 } // namespace

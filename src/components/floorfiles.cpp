@@ -3,6 +3,7 @@
 
 #include "platform.h"
 #include "profileschema.h"
+#include "profiletrust.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,7 +59,7 @@ bool usable(const QString& path) {
     }
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         noteIgnored(path, QStringLiteral("otros pueden escribirlo (modo %1)")
-                              .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0')));
+                              .arg(ProfileTrust::modeText(info.st_mode)));
         return false;
     }
     return true;

@@ -6,9 +6,9 @@
 #include "profiledocument.h"
 #include "profiletrust.h"
 #include "runtimeerror.h"
+#include "text.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <pwd.h>
@@ -41,9 +41,9 @@ ErrorNumber numberFor(int error) {
 }
 
 [[noreturn]] void fail(const QString& action, const QString& path, int error) {
-    throw RunTimeError(numberFor(error),
-                       QStringLiteral("No se pudo %1 %2: %3.")
-                           .arg(action, path, QString::fromLocal8Bit(std::strerror(error))));
+    throw RunTimeError(
+        numberFor(error),
+        QStringLiteral("No se pudo %1 %2: %3.").arg(action, path, systemReason(error)));
 }
 
 QByteArray native(const QString& path) {
@@ -97,8 +97,7 @@ QString whyNoNewFiles(int error) {
     case EPERM:
         return QStringLiteral("no deja a este usuario crear archivos en ella");
     default:
-        return QStringLiteral("no admite archivos nuevos (%1)")
-            .arg(QString::fromLocal8Bit(std::strerror(error)));
+        return QStringLiteral("no admite archivos nuevos (%1)").arg(systemReason(error));
     }
 }
 

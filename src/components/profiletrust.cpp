@@ -3,9 +3,9 @@
 
 #include "descriptor.h"
 #include "runtimeerror.h"
+#include "text.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -16,10 +16,6 @@
 namespace ProfileTrust {
 namespace {
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // As a write's failures are numbered.
 [[noreturn]] void failRead(const QString& path, int error) {
     const ErrorNumber number = error == EACCES || error == EPERM ? PermissionDenied
@@ -27,10 +23,6 @@ QString systemReason(int error) {
                                                                  : PathFileAccessError;
     throw RunTimeError(number,
                        QStringLiteral("No se pudo leer %1: %2.").arg(path, systemReason(error)));
-}
-
-QString modeText(mode_t mode) {
-    return QStringLiteral("%1").arg(mode & 07777, 4, 8, QLatin1Char('0'));
 }
 
 QString kindOf(mode_t mode) {
@@ -96,6 +88,10 @@ QString ownerName(uid_t owner) {
 }
 
 } // namespace
+
+QString modeText(mode_t mode) {
+    return QStringLiteral("%1").arg(mode & 07777, 4, 8, QLatin1Char('0'));
+}
 
 std::optional<QByteArray> readProfileFile(const QString& path) {
     const Descriptor file(

@@ -23,6 +23,9 @@ inline constexpr qint64 kMaxProfileBytes = 1024 * 1024;
 // raises the system's reason.
 std::optional<QByteArray> readProfileFile(const QString& path);
 
+// A file's permission bits as chmod takes them: "0644".
+QString modeText(mode_t mode);
+
 // Empty when only its owner (and root) may write the file, as OpenSSH asks
 // of its configuration: group write is allowed when the group is the owner's
 // primary group and no other account has it (a user private group). Else

@@ -2,6 +2,7 @@
 // Text rules shared by the whole dialer.
 #pragma once
 
+#include <cstring>
 #include <QString>
 #include <QStringView>
 
@@ -31,4 +32,9 @@ inline QString trimBlanks(QStringView text) {
     while (last > first && isBlank(text.at(last - 1)))
         --last;
     return text.sliced(first, last - first).toString();
+}
+
+// The system's own words for an errno value, as every reason quotes them.
+inline QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }

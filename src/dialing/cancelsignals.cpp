@@ -3,11 +3,11 @@
 
 #include "platform.h"
 #include "runtimeerror.h"
+#include "text.h"
 #include "watchdog.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <QCoreApplication>
 #include <QPointer>
@@ -107,7 +107,7 @@ void watchCancelSignals() {
     if (pipeError != 0)
         throw RunTimeError(pipeError == ENOMEM ? OutOfMemory : TooManyFiles,
                            QStringLiteral("No se pudo preparar la cancelación del marcado (%1).")
-                               .arg(QString::fromLocal8Bit(std::strerror(pipeError))));
+                               .arg(systemReason(pipeError)));
     // Owned by the application object, so it goes before the event loop does.
     static QPointer<QSocketNotifier> notifier;
     if (notifier || !QCoreApplication::instance())

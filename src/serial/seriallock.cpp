@@ -2,6 +2,7 @@
 #include "seriallock.h"
 
 #include "descriptor.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -155,7 +156,7 @@ DeviceLock claimLockFile(const QString& file) {
         return findLockFile(file); // renewed meanwhile
     if (::unlink(QFile::encodeName(file).constData()) == 0 || errno == ENOENT)
         return {};
-    lock.why = QString::fromLocal8Bit(std::strerror(errno));
+    lock.why = systemReason(errno);
     return lock;
 }
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 // Small socket calls both halves of TcpLine make: while connecting and once
-// connected.
+// connected (and, from text.h, the system's reason for an error).
 #pragma once
 
-#include <cstring>
+#include "text.h"
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <QString>
 #include <sys/socket.h>
 
 // Acknowledges at once what arrives: a server that writes its answers in small
@@ -15,8 +15,4 @@
 inline void quickAcknowledge(int fd) {
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-}
-
-inline QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }

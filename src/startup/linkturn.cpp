@@ -2,9 +2,9 @@
 #include "linkturn.h"
 
 #include "platform.h"
+#include "text.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <QFile>
 #include <sys/file.h>
@@ -37,7 +37,7 @@ bool takeLinkTurn() {
     const int descriptor =
         ::open(file.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
     if (descriptor < 0) {
-        noteNoTurn(QString::fromLocal8Bit(std::strerror(errno)));
+        noteNoTurn(systemReason(errno));
         return true;
     }
     if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
@@ -48,7 +48,7 @@ bool takeLinkTurn() {
     ::close(descriptor);
     if (why == EWOULDBLOCK)
         return false;
-    noteNoTurn(QString::fromLocal8Bit(std::strerror(why)));
+    noteNoTurn(systemReason(why));
     return true;
 }
 
