@@ -34,10 +34,12 @@ struct Holder {
 };
 
 // The descriptors a child of this process starts with: the standard three and
-// whatever this process holds that is not closed on exec.
+// whatever this process holds that is not closed on exec, whatever it names
+// (a launcher may pass down a log file, which QDir::System alone would skip).
 qulonglong inheritedDescriptors() {
     qulonglong count = 3;
-    const QStringList open = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System);
+    const QStringList open = QDir(QStringLiteral("/proc/self/fd"))
+                                 .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : open) {
         const int fd = name.toInt();
         const int flags = fd > 2 ? ::fcntl(fd, F_GETFD) : -1;
