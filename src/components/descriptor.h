@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
-// A file descriptor closed when it goes out of scope, however the scope is left.
+// A file descriptor closed when it goes out of scope, however the scope is left;
+// and how many more this process may open.
 #pragma once
 
+#include <functional>
 #include <unistd.h>
 
 class Descriptor {
@@ -18,3 +20,7 @@ public:
 private:
     int m_fd;
 };
+
+// Descriptors this process may still open under its soft limit, those for
+// which alreadyOurs holds counted as free; -1 for no limit or unknown.
+int freeDescriptors(const std::function<bool(int)>& alreadyOurs = {});

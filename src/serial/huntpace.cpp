@@ -37,6 +37,7 @@ Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
     : m_groups(std::move(groups)), m_searched(m_groups.size()), m_stagger(stagger),
       m_underway(m_groups.size(), false), m_startedAt(m_groups.size()),
       m_busySince(m_groups.size(), Clock::time_point::max()),
+      m_firstBusy(m_groups.size(), Clock::time_point::max()),
       m_busy(m_groups.empty()
                  ? 1
                  : std::size_t(*std::max_element(m_groups.begin(), m_groups.end())) + 1,
@@ -47,6 +48,8 @@ Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
 bool Pace::groupMayWiden() const {
     if (m_started == 0 || m_started == m_groups.size())
         return false;
+    if (m_swept)
+        return true;
     if (looking()) // every group at full width
         return std::size_t(std::count(m_underway.begin(), m_underway.end(), true)) < kGroupWidest;
     const int group = m_groups[m_started];
@@ -97,23 +100,14 @@ void Pace::answered(std::size_t attempt, bool busy, Clock::time_point now) {
     if (busy && m_groups[attempt] != 0) {
         ++m_busy[std::size_t(m_groups[attempt])];
         m_busySince[attempt] = now;
+        if (attempt < m_searched)
+            m_firstBusy[attempt] = now;
     }
-}
-
-Clock::time_point Pace::nextLook() const {
-    Clock::time_point next = Clock::time_point::max();
-    if (m_started < m_groups.size() || m_lookedAgain >= kGroupWidest)
-        return next;
-    for (std::size_t i = 0; i < m_searched; ++i) {
-        if (m_busySince[i] != Clock::time_point::max())
-            next = std::min(next, m_busySince[i] + m_askTime);
-    }
-    return next;
 }
 
 std::vector<std::size_t> Pace::lookAgain(Clock::time_point now) {
     std::vector<std::size_t> again;
-    if (m_started < m_groups.size())
+    if (m_swept || m_started < m_groups.size())
         return again;
     for (std::size_t i = 0; i < m_searched; ++i) {
         if (m_busySince[i] != Clock::time_point::max() && now - m_busySince[i] >= m_askTime)
@@ -126,14 +120,37 @@ std::vector<std::size_t> Pace::lookAgain(Clock::time_point now) {
     again.resize(std::min({again.size(), kGroupWidest - std::min(kGroupWidest, underway),
                            kGroupWidest - m_lookedAgain}));
     m_lookedAgain += again.size();
-    for (std::size_t i : again) {
+    for (std::size_t i : again)
         m_busySince[i] = Clock::time_point::max(); // asked again once only
-        m_groups.push_back(m_groups[i]);
+    append(again);
+    return again;
+}
+
+std::vector<std::size_t> Pace::sweep(std::size_t room) {
+    std::vector<std::size_t> again;
+    if (m_swept || m_started < m_groups.size() ||
+        std::find(m_underway.begin(), m_underway.end(), true) != m_underway.end())
+        return again;
+    m_swept = true;
+    for (std::size_t i = 0; i < m_searched; ++i) {
+        if (m_firstBusy[i] != Clock::time_point::max())
+            again.push_back(i);
     }
+    std::stable_sort(again.begin(), again.end(), [this](std::size_t a, std::size_t b) {
+        return m_firstBusy[a] < m_firstBusy[b];
+    });
+    again.resize(std::min({again.size(), room, kSweepWidest}));
+    append(again);
+    return again;
+}
+
+void Pace::append(const std::vector<std::size_t>& again) {
+    for (std::size_t i : again)
+        m_groups.push_back(m_groups[i]);
     m_underway.resize(m_groups.size(), false);
     m_startedAt.resize(m_groups.size());
     m_busySince.resize(m_groups.size(), Clock::time_point::max());
-    return again;
+    m_firstBusy.resize(m_groups.size(), Clock::time_point::max());
 }
 
 } // namespace HuntPace

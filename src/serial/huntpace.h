@@ -15,6 +15,9 @@
 // time. Once every target has started, those long busy are asked once more,
 // the longest busy first: a modem freed while the search went on is found
 // (Erlang's loss formula refuses a dial only when all are busy at once).
+// Before a group found busy is given up, it is swept: all of it asked again
+// at once, so that no answer refusing the dial is older than one answer's
+// time, however large the group.
 // Nothing here waits or reads a clock: the open hands it the time, and tests
 // a time of their own.
 #pragma once
@@ -43,6 +46,9 @@ inline constexpr std::chrono::milliseconds kNearAnswer{20};
 // is searched whole however large, while a dead one answers nothing and is
 // given up within the bound.
 inline constexpr std::chrono::milliseconds kGroupAllowance{250};
+// A group's last sweep asks at most this many of its targets, the longest
+// busy first: a bank's worth, and far fewer sockets than a dial may open.
+inline constexpr std::size_t kSweepWidest = 64;
 
 // The order the targets are tried in, as indices into groups: groups[i] is
 // the i-th named target's group, 0 for none. Each group is tried from
@@ -73,12 +79,16 @@ public:
     // it answered is found there; an answer fresher than that is as good as
     // asking again.
     std::vector<std::size_t> lookAgain(Clock::time_point now);
-    // When lookAgain() will next have an attempt to give; max() for never. An
-    // open with nothing under way waits for it rather than give up.
-    Clock::time_point nextLook() const;
+    // Once, when nothing is under way and nothing is left to look at: every
+    // target of the search proper whose group answered busy, longest busy
+    // first, at most room and kSweepWidest, to be started at once as attempts
+    // after the last. Nothing is looked at again after it.
+    std::vector<std::size_t> sweep(std::size_t room);
 
 private:
     bool groupMayWiden() const;
+    // Asks the attempts again as attempts after the last.
+    void append(const std::vector<std::size_t>& again);
     // Every target started: what is looked at again starts at once.
     bool looking() const { return m_started >= m_searched; }
 
@@ -88,6 +98,8 @@ private:
     std::vector<bool> m_underway;
     std::vector<Clock::time_point> m_startedAt;
     std::vector<Clock::time_point> m_busySince; // max() for no busy answer
+    std::vector<Clock::time_point> m_firstBusy; // of the search proper, kept when looked at again
+    bool m_swept = false;
     std::size_t m_lookedAgain = 0;
     Clock::duration m_askTime{};     // the first answer's
     bool m_answered = false;         // some attempt has

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: LicenseRef-Corvane-Proprietary
 #include "poolopen.h"
 
+#include "descriptor.h"
 #include "huntpace.h"
 #include "platform.h"
 #include "porttargets.h"
@@ -86,6 +87,7 @@ private:
     }
     void startNext();
     bool lookAgain();
+    bool sweep();
     // Moves every attempt on; the first open one, or none.
     Attempt* advance();
     void answered(std::size_t index, const Attempt& attempt);
@@ -134,6 +136,19 @@ Attempt* Pool::advance() {
 // The group's targets long busy, once more, before the open gives up.
 bool Pool::lookAgain() {
     const std::vector<std::size_t> again = m_pace.lookAgain(HuntPace::Clock::now());
+    for (std::size_t attempt : again)
+        m_order.push_back(m_order.at(attempt));
+    return !again.empty();
+}
+
+// The whole of a group found busy, at once, before the open gives up; as
+// many as the process has descriptors for, some kept for the rest of the dial.
+bool Pool::sweep() {
+    constexpr int kKeptForTheDial = 16;
+    const int left = freeDescriptors();
+    const std::size_t room =
+        left < 0 ? HuntPace::kSweepWidest : std::size_t(std::max(left - kKeptForTheDial, 1));
+    const std::vector<std::size_t> again = m_pace.sweep(room);
     for (std::size_t attempt : again)
         m_order.push_back(m_order.at(attempt));
     return !again.empty();
@@ -203,19 +218,19 @@ std::unique_ptr<Transport> Pool::open(QString& why) {
             return take(*winner);
         if (startDue())
             continue; // one failed at once: the next starts now, not a pass later
-        // A group whose answers are all fresh is looked at again once they
-        // have aged an answer's time, before the open gives up.
-        const HuntPace::Clock::time_point nextLook = m_pace.nextLook();
-        if (m_deadline.hasExpired() ||
-            (!underway() && nextLook == HuntPace::Clock::time_point::max()))
+        if (m_deadline.hasExpired())
             fail(why);
+        if (!underway()) { // nothing left to wait for: ask again, or give up
+            if (lookAgain() || sweep())
+                continue;
+            fail(why);
+        }
         if (m_request.keepGoing && !m_request.keepGoing()) {
             closeAll();
             throw RunTimeError(DeviceUnavailable, QStringLiteral("Apertura cancelada."));
         }
         const auto nextStart = std::chrono::ceil<std::chrono::milliseconds>(
-            std::min({m_pace.nextDue(), nextLook, HuntPace::Clock::now() + kPass}) -
-            HuntPace::Clock::now());
+            std::min(m_pace.nextDue(), HuntPace::Clock::now() + kPass) - HuntPace::Clock::now());
         const auto sleep =
             std::min({kPass, std::chrono::milliseconds(m_deadline.remainingTime()), nextStart});
         Platform::DoEvents(std::max(sleep, 0ms));

@@ -4,6 +4,7 @@
 #include "cancelsignals.h"
 #include "check.h"
 #include "commcontrol.h"
+#include "descriptor.h"
 #include "dialrecord.h"
 #include "frmdialer.h"
 #include "platform.h"
@@ -15,14 +16,11 @@
 #include "usage.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <dirent.h>
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QStringList>
 #include <QTimer>
 #include <QTranslator>
-#include <sys/resource.h>
 
 namespace Application {
 namespace {
@@ -41,30 +39,11 @@ QString requestText(int argc, char** argv) {
 // that cannot have twice that does not start.
 constexpr int kDescriptorsForADial = 32;
 
-// Descriptors the dial may have under the soft limit: those it holds already
-// (the cancel pipe) count as its own; -1 when unknown.
-int freeDescriptors() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return -1;
-    DIR* open = ::opendir("/proc/self/fd");
-    if (!open)
-        return -1;
-    int used = -1; // the listing's own descriptor
-    while (const dirent* entry = ::readdir(open)) {
-        const long fd = std::strtol(entry->d_name, nullptr, 10);
-        if (entry->d_name[0] != '.' && fd < long(limit.rlim_cur) &&
-            !ModDialer::isCancelPipe(int(fd)))
-            ++used;
-    }
-    ::closedir(open);
-    return int(limit.rlim_cur) - used;
-}
-
 // Before anything is opened: a process too short of descriptors to finish a
 // dial says so and starts none.
 void checkDescriptors() {
-    const int left = freeDescriptors();
+    // The cancel pipe, already open, is the dial's own.
+    const int left = freeDescriptors(ModDialer::isCancelPipe);
     if (left >= 0 && left < kDescriptorsForADial) {
         std::fprintf(
             stderr,

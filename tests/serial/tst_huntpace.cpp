@@ -221,6 +221,74 @@ private Q_SLOTS:
         QVERIFY(std::count(std::begin(asked), std::end(asked), 2) >= 1);
     }
 
+    // A group found busy is swept before it is given up: all of it at once,
+    // longest busy first, past the look's width, once, and only when nothing
+    // is under way; room caps it.
+    void sweepAsksTheWholeGroupAtOnce_data() {
+        QTest::addColumn<std::size_t>("size");
+        QTest::addColumn<std::size_t>("room");
+        QTest::addColumn<std::size_t>("swept");
+        QTest::newRow("wider than a look")
+            << std::size_t(20) << std::size_t(100) << std::size_t(20);
+        QTest::newRow("short of descriptors")
+            << std::size_t(20) << std::size_t(5) << std::size_t(5);
+        QTest::newRow("a bank larger than a sweep")
+            << std::size_t(90) << std::size_t(100) << HuntPace::kSweepWidest;
+    }
+    void sweepAsksTheWholeGroupAtOnce() {
+        QFETCH(std::size_t, size);
+        QFETCH(std::size_t, room);
+        QFETCH(std::size_t, swept);
+        HuntPace::Pace pace(std::vector<int>(size, 1), 250ms);
+        for (std::size_t i = 0; i < size; ++i)
+            startDue(pace, t0 + 250ms * i); // silent: one more a stagger on
+        const Clock::time_point t1 = t0 + 1min;
+        for (std::size_t i = size; i-- > 1;) // the first answers last
+            pace.answered(i, true, t1 + 1ms * (size - i));
+        QVERIFY(pace.sweep(room).empty()); // one is still under way
+        pace.answered(0, true, t1 + 1s);
+        while (!pace.lookAgain(t1 + 2s).empty())
+            startDue(pace, t1 + 2s);
+        for (std::size_t i = size; i < pace.startedCount(); ++i)
+            pace.answered(i, true, t1 + 3s);
+        const std::size_t before = pace.startedCount();
+        const std::vector<std::size_t> again = pace.sweep(room);
+        QCOMPARE(again.size(), swept);
+        QCOMPARE(again.front(), size - 1); // the longest busy
+        startDue(pace, t1 + 4s);
+        QCOMPARE(pace.startedCount(), before + swept);
+        for (std::size_t i = before; i < pace.startedCount(); ++i)
+            pace.answered(i, true, t1 + 5s);
+        QVERIFY(pace.sweep(room).empty());
+        QVERIFY(pace.lookAgain(t1 + 9s).empty());
+    }
+
+    // Modems freed after the look went by: a group wider than the look would
+    // be refused with them free, and the sweep finds one.
+    void sweepFindsAModemTheLookMissed() {
+        constexpr int kModems = int(HuntPace::kGroupWidest) + 4;
+        QTcpServer modems[kModems];
+        int asked[kModems] = {};
+        QStringList targets;
+        for (int m = 0; m < kModems; ++m) {
+            modems[m].listen(QHostAddress::LocalHost);
+            QObject::connect(&modems[m], &QTcpServer::newConnection, [&, m] {
+                QTcpSocket* client = modems[m].nextPendingConnection();
+                if (++asked[m] > 2)
+                    return; // free by now: kept open
+                client->write("Port already in use\r\n");
+                client->disconnectFromHost();
+            });
+            targets.append(QStringLiteral("socket://127.0.0.1:%1").arg(modems[m].serverPort()));
+        }
+        MSComm comm;
+        const QString named = QStringLiteral("{%1}").arg(targets.join(QLatin1Char(' ')));
+        comm.setPortProfile({[named](qint16) { return named; }, {}});
+        comm.setCommPort(2);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
+        QVERIFY(std::count(std::begin(asked), std::end(asked), 3) >= 1);
+    }
+
     // A group searched whole and found busy gives the open up at once.
     void busyGroupIsSearchedWhole() {
         QTcpServer busy[8];
