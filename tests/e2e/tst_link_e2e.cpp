@@ -270,15 +270,17 @@ private Q_SLOTS:
     }
 
     // Markup in the request is shown as typed: the window is as tall as for
-    // the same text without markup (a heading would make it much taller).
+    // the same text without markup (a heading would make it much taller). The
+    // plain text puts "=" where the markup has "<" and ">", glyphs of the same
+    // width, so both wrap alike in a box of any width.
     void markupIsShownAsItIs_data() {
         QTest::addColumn<QString>("markup");
         QTest::addColumn<QString>("plain");
         QTest::addColumn<int>("status");
         QTest::newRow("dialling window") << "#<h1>112</h1>#"
-                                         << "#(h1)112(/h1)#" << 6;
+                                         << "#=h1=112=/h1=#" << 6;
         QTest::newRow("error box") << "tel:5%zz<h1>112</h1>"
-                                   << "tel:5%zz(h1)112(/h1)" << 2;
+                                   << "tel:5%zz=h1=112=/h1=" << 2;
     }
     void markupIsShownAsItIs() {
         QFETCH(QString, markup);
