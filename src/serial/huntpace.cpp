@@ -37,7 +37,6 @@ Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
     : m_groups(std::move(groups)), m_searched(m_groups.size()), m_stagger(stagger),
       m_underway(m_groups.size(), false), m_startedAt(m_groups.size()),
       m_busySince(m_groups.size(), Clock::time_point::max()),
-      m_firstBusy(m_groups.size(), Clock::time_point::max()),
       m_busy(m_groups.empty()
                  ? 1
                  : std::size_t(*std::max_element(m_groups.begin(), m_groups.end())) + 1,
@@ -48,10 +47,8 @@ Pace::Pace(std::vector<int> groups, std::chrono::milliseconds stagger)
 bool Pace::groupMayWiden() const {
     if (m_started == 0 || m_started == m_groups.size())
         return false;
-    if (m_swept)
+    if (m_swept) // all of it at once
         return true;
-    if (looking()) // every group at full width
-        return std::size_t(std::count(m_underway.begin(), m_underway.end(), true)) < kGroupWidest;
     const int group = m_groups[m_started];
     if (group == 0 || m_groups[m_started - 1] != group)
         return false;
@@ -80,7 +77,7 @@ Clock::time_point Pace::nextDue() const {
         return m_lastStart;
     if (!groupMayWiden())
         return m_lastStart + m_stagger;
-    return looking() ? m_lastStart : m_lastStart + std::chrono::milliseconds(kGroupStagger);
+    return m_swept ? m_lastStart : m_lastStart + std::chrono::milliseconds(kGroupStagger);
 }
 
 void Pace::started(Clock::time_point now) {
@@ -93,37 +90,13 @@ void Pace::answered(std::size_t attempt, bool busy, Clock::time_point now) {
     if (!m_underway[attempt])
         return;
     m_underway[attempt] = false;
-    if (!std::exchange(m_answered, true)) {
-        m_askTime = now - m_startedAt[attempt];
-        m_near = m_askTime < kNearAnswer;
-    }
+    if (!std::exchange(m_answered, true))
+        m_near = now - m_startedAt[attempt] < kNearAnswer;
     if (busy && m_groups[attempt] != 0) {
         ++m_busy[std::size_t(m_groups[attempt])];
-        m_busySince[attempt] = now;
         if (attempt < m_searched)
-            m_firstBusy[attempt] = now;
+            m_busySince[attempt] = now;
     }
-}
-
-std::vector<std::size_t> Pace::lookAgain(Clock::time_point now) {
-    std::vector<std::size_t> again;
-    if (m_swept || m_started < m_groups.size())
-        return again;
-    for (std::size_t i = 0; i < m_searched; ++i) {
-        if (m_busySince[i] != Clock::time_point::max() && now - m_busySince[i] >= m_askTime)
-            again.push_back(i);
-    }
-    std::stable_sort(again.begin(), again.end(), [this](std::size_t a, std::size_t b) {
-        return m_busySince[a] < m_busySince[b];
-    });
-    const auto underway = std::size_t(std::count(m_underway.begin(), m_underway.end(), true));
-    again.resize(std::min({again.size(), kGroupWidest - std::min(kGroupWidest, underway),
-                           kGroupWidest - m_lookedAgain}));
-    m_lookedAgain += again.size();
-    for (std::size_t i : again)
-        m_busySince[i] = Clock::time_point::max(); // asked again once only
-    append(again);
-    return again;
 }
 
 std::vector<std::size_t> Pace::sweep(std::size_t room) {
@@ -133,24 +106,18 @@ std::vector<std::size_t> Pace::sweep(std::size_t room) {
         return again;
     m_swept = true;
     for (std::size_t i = 0; i < m_searched; ++i) {
-        if (m_firstBusy[i] != Clock::time_point::max())
+        if (m_busySince[i] != Clock::time_point::max())
             again.push_back(i);
     }
     std::stable_sort(again.begin(), again.end(), [this](std::size_t a, std::size_t b) {
-        return m_firstBusy[a] < m_firstBusy[b];
+        return m_busySince[a] < m_busySince[b];
     });
     again.resize(std::min({again.size(), room, kSweepWidest}));
-    append(again);
-    return again;
-}
-
-void Pace::append(const std::vector<std::size_t>& again) {
     for (std::size_t i : again)
         m_groups.push_back(m_groups[i]);
     m_underway.resize(m_groups.size(), false);
     m_startedAt.resize(m_groups.size());
-    m_busySince.resize(m_groups.size(), Clock::time_point::max());
-    m_firstBusy.resize(m_groups.size(), Clock::time_point::max());
+    return again;
 }
 
 } // namespace HuntPace

@@ -9,15 +9,14 @@
 // attempts, so a busy modem costs no round trips in turn. A busy modem is
 // turned away without being held; only a free one is held until the open
 // takes the first that can be had and closes the rest at once. A far group
-// starts a few attempts apart and widens as busy answers come back: on a
-// quiet bank no workstation holds more than kGroupFirstWidth modems at once,
-// on a full one never more than kGroupWidest; a near one is searched one at a
-// time. Once every target has started, those long busy are asked once more,
-// the longest busy first: a modem freed while the search went on is found
-// (Erlang's loss formula refuses a dial only when all are busy at once).
-// Before a group found busy is given up, it is swept: all of it asked again
-// at once, so that no answer refusing the dial is older than one answer's
-// time, however large the group.
+// starts a few attempts apart and widens as busy answers come back, so that a
+// bank found busy is searched in two answers' time: on a quiet bank no
+// workstation holds more than kGroupFirstWidth modems at once, on a full one
+// few of the kGroupWidest under way are free; a near one is searched one at a
+// time. Before a group found busy is given up it is swept, all of it asked
+// again at once: a modem freed while the search went on is found (Erlang's
+// loss formula refuses a dial only when all are busy at once), and no answer
+// refusing the dial is older than one answer's time, however large the group.
 // Nothing here waits or reads a clock: the open hands it the time, and tests
 // a time of their own.
 #pragma once
@@ -31,13 +30,16 @@ namespace HuntPace {
 
 using Clock = std::chrono::steady_clock;
 
-// Between the starts of a group's attempts, while the group is wide enough.
-inline constexpr std::chrono::milliseconds kGroupStagger{5};
+// Between the starts of a group's attempts, while the group is wide enough:
+// enough for an early answer to be seen first, little enough that a wide
+// search is not spread over an answer's time.
+inline constexpr std::chrono::milliseconds kGroupStagger{2};
 // Attempts of a group under way at once before any answer, and at most.
 inline constexpr std::size_t kGroupFirstWidth = 4;
-inline constexpr std::size_t kGroupWidest = 16;
-// Each busy answer lets the group have this many more under way.
-inline constexpr std::size_t kGroupWidening = 3;
+inline constexpr std::size_t kGroupWidest = 28;
+// Each busy answer lets the group have this many more under way: the first
+// few all busy open the rest of a 32-modem bank at once.
+inline constexpr std::size_t kGroupWidening = 6;
 // A bank whose first answer comes this soon is near: it is searched one
 // target at a time, since a busy one costs next to nothing there and a second
 // attempt would only hold a free modem another workstation was looking for.
@@ -46,8 +48,8 @@ inline constexpr std::chrono::milliseconds kNearAnswer{20};
 // is searched whole however large, while a dead one answers nothing and is
 // given up within the bound.
 inline constexpr std::chrono::milliseconds kGroupAllowance{250};
-// A group's last sweep asks at most this many of its targets, the longest
-// busy first: a bank's worth, and far fewer sockets than a dial may open.
+// A sweep asks at most this many of a group's targets, the longest busy
+// first: a bank's worth, and far fewer sockets than a dial may open.
 inline constexpr std::size_t kSweepWidest = 64;
 
 // The order the targets are tried in, as indices into groups: groups[i] is
@@ -72,36 +74,21 @@ public:
     // The attempt ended without asking the bank: its text is no target.
     void skipped(std::size_t attempt) { m_underway[attempt] = false; }
     std::size_t startedCount() const { return m_started; }
-    // Once every target has been started: the attempts whose group's target
-    // answered busy at least one answer's time ago, longest busy first, to be
-    // tried again at once as attempts after the last, each once, as many as
-    // kGroupWidest under way allows and kGroupWidest in all. A modem freed since
-    // it answered is found there; an answer fresher than that is as good as
-    // asking again.
-    std::vector<std::size_t> lookAgain(Clock::time_point now);
-    // Once, when nothing is under way and nothing is left to look at: every
-    // target of the search proper whose group answered busy, longest busy
-    // first, at most room and kSweepWidest, to be started at once as attempts
-    // after the last. Nothing is looked at again after it.
+    // Once, when every target has started and none is under way: each whose
+    // group's target answered busy, longest busy first, at most room and
+    // kSweepWidest, to be started at once as attempts after the last.
     std::vector<std::size_t> sweep(std::size_t room);
 
 private:
     bool groupMayWiden() const;
-    // Asks the attempts again as attempts after the last.
-    void append(const std::vector<std::size_t>& again);
-    // Every target started: what is looked at again starts at once.
-    bool looking() const { return m_started >= m_searched; }
 
     std::vector<int> m_groups;
-    std::size_t m_searched; // attempts before those looked at again
+    std::size_t m_searched; // attempts before the sweep
     std::chrono::milliseconds m_stagger;
     std::vector<bool> m_underway;
     std::vector<Clock::time_point> m_startedAt;
-    std::vector<Clock::time_point> m_busySince; // max() for no busy answer
-    std::vector<Clock::time_point> m_firstBusy; // of the search proper, kept when looked at again
+    std::vector<Clock::time_point> m_busySince; // of the search proper; max() for none
     bool m_swept = false;
-    std::size_t m_lookedAgain = 0;
-    Clock::duration m_askTime{};     // the first answer's
     bool m_answered = false;         // some attempt has
     bool m_near = false;             // and the first within kNearAnswer
     std::vector<std::size_t> m_busy; // busy answers of each group, by group number

@@ -86,7 +86,6 @@ private:
         return false;
     }
     void startNext();
-    bool lookAgain();
     bool sweep();
     // Moves every attempt on; the first open one, or none.
     Attempt* advance();
@@ -131,14 +130,6 @@ Attempt* Pool::advance() {
             first = &attempt;
     }
     return first;
-}
-
-// The group's targets long busy, once more, before the open gives up.
-bool Pool::lookAgain() {
-    const std::vector<std::size_t> again = m_pace.lookAgain(HuntPace::Clock::now());
-    for (std::size_t attempt : again)
-        m_order.push_back(m_order.at(attempt));
-    return !again.empty();
 }
 
 // The whole of a group found busy, at once, before the open gives up; as
@@ -212,7 +203,7 @@ void Pool::fail(QString& why) {
 
 std::unique_ptr<Transport> Pool::open(QString& why) {
     for (;;) {
-        while (startDue() || lookAgain())
+        while (startDue())
             startNext();
         if (Attempt* winner = advance())
             return take(*winner);
@@ -220,8 +211,8 @@ std::unique_ptr<Transport> Pool::open(QString& why) {
             continue; // one failed at once: the next starts now, not a pass later
         if (m_deadline.hasExpired())
             fail(why);
-        if (!underway()) { // nothing left to wait for: ask again, or give up
-            if (lookAgain() || sweep())
+        if (!underway()) { // nothing left to wait for: a group swept, or given up
+            if (sweep())
                 continue;
             fail(why);
         }

@@ -8,7 +8,6 @@
 #include "support/errorof.h"
 
 #include <algorithm>
-#include <numeric>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -136,73 +135,51 @@ private Q_SLOTS:
         QCOMPARE(pace.startedCount(), std::size_t(3));
     }
 
-    // Once every target has started, those of a group long busy are looked
-    // at again, the longest busy first: a modem freed since is found there.
-    void lookAgainLongestBusyFirst_data() {
-        QTest::addColumn<std::vector<int>>("groups");
-        QTest::addColumn<std::vector<int>>("answeredAt"); // ms after 2 s
-        QTest::addColumn<int>("lookAt");                  // ms after 2 s
-        QTest::addColumn<std::vector<std::size_t>>("again");
-        QTest::newRow("a pool has none") << std::vector<int>{0, 0} << std::vector<int>{1, 2} << 9000
-                                         << std::vector<std::size_t>{};
-        QTest::newRow("longest busy first")
-            << std::vector<int>{1, 1, 1} << std::vector<int>{9, 3, 6} << 9000
-            << std::vector<std::size_t>{1, 2, 0};
-        QTest::newRow("groups only, each one's")
-            << std::vector<int>{0, 1, 1, 2} << std::vector<int>{1, 7, 5, 2} << 9000
-            << std::vector<std::size_t>{3, 2, 1};
-        // The first answer took 2 s: one answered since is left alone.
-        QTest::newRow("a fresh answer left alone")
-            << std::vector<int>{1, 1, 1} << std::vector<int>{0, 500, 3000} << 4000
-            << std::vector<std::size_t>{0, 1};
+    // A group found busy is swept before it is given up: all of it at once,
+    // longest busy first, wider than a search, once, and only when nothing is
+    // under way; room caps it.
+    void sweepAsksTheWholeGroupAtOnce_data() {
+        QTest::addColumn<std::size_t>("size");
+        QTest::addColumn<std::size_t>("room");
+        QTest::addColumn<std::size_t>("swept");
+        const std::size_t wide = HuntPace::kGroupWidest + 4;
+        QTest::newRow("wider than a search") << wide << std::size_t(100) << wide;
+        QTest::newRow("short of descriptors") << wide << std::size_t(5) << std::size_t(5);
+        QTest::newRow("a bank larger than a sweep")
+            << std::size_t(90) << std::size_t(100) << HuntPace::kSweepWidest;
     }
-    void lookAgainLongestBusyFirst() {
-        QFETCH(std::vector<int>, groups);
-        QFETCH(std::vector<int>, answeredAt);
-        QFETCH(int, lookAt);
-        QFETCH(std::vector<std::size_t>, again);
-        HuntPace::Pace pace(groups, 250ms);
-        for (std::size_t i = 0; i < groups.size(); ++i)
-            startDue(pace, t0 + 250ms * i);
-        QVERIFY(pace.lookAgain(t0 + 1s).empty()); // unanswered
-        for (std::size_t i = 0; i < groups.size(); ++i)
-            pace.answered(i, true, t0 + 2s + 1ms * answeredAt[i]);
-        QCOMPARE(pace.lookAgain(t0 + 2s + 1ms * lookAt), again);
-    }
-
-    // The look asks as many at once as kGroupWidest under way allows, even
-    // of a near bank, and kGroupWidest in all.
-    void lookAgainAtFullWidthOnce() {
-        const std::size_t size = HuntPace::kGroupWidest + 4;
+    void sweepAsksTheWholeGroupAtOnce() {
+        QFETCH(std::size_t, size);
+        QFETCH(std::size_t, room);
+        QFETCH(std::size_t, swept);
         HuntPace::Pace pace(std::vector<int>(size, 1), 250ms);
-        for (std::size_t i = 0; i < size; ++i) {
-            startDue(pace, t0 + 2ms * i);
-            if (i + 1 < size)
-                pace.answered(i, true, t0 + 2ms * i + 1ms);
-        }
-        std::vector<std::size_t> oldest(HuntPace::kGroupWidest - 1); // one is still under way
-        std::iota(oldest.begin(), oldest.end(), 0);
-        QCOMPARE(pace.lookAgain(t0 + 1s), oldest);
-        startDue(pace, t0 + 1s);
-        QCOMPARE(pace.startedCount(), size + HuntPace::kGroupWidest - 1);
-        for (std::size_t i = size - 1; i < pace.startedCount(); ++i)
-            pace.answered(i, true, t0 + 1s);
-        QCOMPARE(pace.lookAgain(t0 + 2s).size(), std::size_t(1));
-        startDue(pace, t0 + 2s);
-        pace.answered(pace.startedCount() - 1, true, t0 + 2s);
-        QVERIFY(pace.lookAgain(t0 + 3s).empty());
-        QVERIFY(!pace.due(t0 + 3s));
+        for (std::size_t i = 0; i < size; ++i)
+            startDue(pace, t0 + 250ms * i); // silent: one more a stagger on
+        const Clock::time_point t1 = t0 + 1min;
+        for (std::size_t i = size; i-- > 1;) // the first answers last
+            pace.answered(i, true, t1 + 1ms * (size - i));
+        QVERIFY(pace.sweep(room).empty()); // one is still under way
+        pace.answered(0, true, t1 + 1s);
+        const std::size_t before = pace.startedCount();
+        const std::vector<std::size_t> again = pace.sweep(room);
+        QCOMPARE(again.size(), swept);
+        QCOMPARE(again.front(), size - 1); // the longest busy
+        startDue(pace, t1 + 4s);
+        QCOMPARE(pace.startedCount(), before + swept);
+        for (std::size_t i = before; i < pace.startedCount(); ++i)
+            pace.answered(i, true, t1 + 5s);
+        QVERIFY(pace.sweep(room).empty());
+        QVERIFY(!pace.due(t1 + 9s));
     }
 
-    // A modem freed after it answered busy is had when the search looks again.
-    // Every modem is free by its second call: which one is looked at again
-    // depends on where this dial's search started, and the freshest answer is
-    // rightly left alone.
-    void lookAgainFindsAModemFreed() {
-        QTcpServer modems[4];
-        int asked[4] = {};
+    // Every modem busy at the first call and free at the second: the sweep
+    // finds them, all asked at once, however wide the group.
+    void sweepFindsAModemFreed() {
+        constexpr int kModems = int(HuntPace::kGroupWidest) + 4;
+        QTcpServer modems[kModems];
+        int asked[kModems] = {};
         QStringList targets;
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < kModems; ++m) {
             modems[m].listen(QHostAddress::LocalHost);
             QObject::connect(&modems[m], &QTcpServer::newConnection, [&, m] {
                 QTcpSocket* client = modems[m].nextPendingConnection();
@@ -219,74 +196,6 @@ private Q_SLOTS:
         comm.setCommPort(2);
         QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
         QVERIFY(std::count(std::begin(asked), std::end(asked), 2) >= 1);
-    }
-
-    // A group found busy is swept before it is given up: all of it at once,
-    // longest busy first, past the look's width, once, and only when nothing
-    // is under way; room caps it.
-    void sweepAsksTheWholeGroupAtOnce_data() {
-        QTest::addColumn<std::size_t>("size");
-        QTest::addColumn<std::size_t>("room");
-        QTest::addColumn<std::size_t>("swept");
-        QTest::newRow("wider than a look")
-            << std::size_t(20) << std::size_t(100) << std::size_t(20);
-        QTest::newRow("short of descriptors")
-            << std::size_t(20) << std::size_t(5) << std::size_t(5);
-        QTest::newRow("a bank larger than a sweep")
-            << std::size_t(90) << std::size_t(100) << HuntPace::kSweepWidest;
-    }
-    void sweepAsksTheWholeGroupAtOnce() {
-        QFETCH(std::size_t, size);
-        QFETCH(std::size_t, room);
-        QFETCH(std::size_t, swept);
-        HuntPace::Pace pace(std::vector<int>(size, 1), 250ms);
-        for (std::size_t i = 0; i < size; ++i)
-            startDue(pace, t0 + 250ms * i); // silent: one more a stagger on
-        const Clock::time_point t1 = t0 + 1min;
-        for (std::size_t i = size; i-- > 1;) // the first answers last
-            pace.answered(i, true, t1 + 1ms * (size - i));
-        QVERIFY(pace.sweep(room).empty()); // one is still under way
-        pace.answered(0, true, t1 + 1s);
-        while (!pace.lookAgain(t1 + 2s).empty())
-            startDue(pace, t1 + 2s);
-        for (std::size_t i = size; i < pace.startedCount(); ++i)
-            pace.answered(i, true, t1 + 3s);
-        const std::size_t before = pace.startedCount();
-        const std::vector<std::size_t> again = pace.sweep(room);
-        QCOMPARE(again.size(), swept);
-        QCOMPARE(again.front(), size - 1); // the longest busy
-        startDue(pace, t1 + 4s);
-        QCOMPARE(pace.startedCount(), before + swept);
-        for (std::size_t i = before; i < pace.startedCount(); ++i)
-            pace.answered(i, true, t1 + 5s);
-        QVERIFY(pace.sweep(room).empty());
-        QVERIFY(pace.lookAgain(t1 + 9s).empty());
-    }
-
-    // Modems freed after the look went by: a group wider than the look would
-    // be refused with them free, and the sweep finds one.
-    void sweepFindsAModemTheLookMissed() {
-        constexpr int kModems = int(HuntPace::kGroupWidest) + 4;
-        QTcpServer modems[kModems];
-        int asked[kModems] = {};
-        QStringList targets;
-        for (int m = 0; m < kModems; ++m) {
-            modems[m].listen(QHostAddress::LocalHost);
-            QObject::connect(&modems[m], &QTcpServer::newConnection, [&, m] {
-                QTcpSocket* client = modems[m].nextPendingConnection();
-                if (++asked[m] > 2)
-                    return; // free by now: kept open
-                client->write("Port already in use\r\n");
-                client->disconnectFromHost();
-            });
-            targets.append(QStringLiteral("socket://127.0.0.1:%1").arg(modems[m].serverPort()));
-        }
-        MSComm comm;
-        const QString named = QStringLiteral("{%1}").arg(targets.join(QLatin1Char(' ')));
-        comm.setPortProfile({[named](qint16) { return named; }, {}});
-        comm.setCommPort(2);
-        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), 0);
-        QVERIFY(std::count(std::begin(asked), std::end(asked), 3) >= 1);
     }
 
     // A group searched whole and found busy gives the open up at once.
