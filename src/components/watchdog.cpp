@@ -4,10 +4,13 @@
 #include "dialrecord.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <initializer_list>
+#include <new>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +25,7 @@ volatile std::sig_atomic_t stallBy = 0;
 volatile std::sig_atomic_t exitStatus = 2;
 volatile std::sig_atomic_t freeWay = LineToFree::None;
 volatile std::sig_atomic_t freeFd = -1;
+volatile std::sig_atomic_t lineEverHeld = 0;
 
 std::sig_atomic_t nowSeconds() {
     timespec now{};
@@ -93,11 +97,45 @@ extern "C" void onAbort(int signal) {
     ::raise(signal);
 }
 
+// Under a tight address-space limit (ulimit -v) Qt's own libraries throw
+// bad_alloc while they load, before main(), where nothing can catch it.
+bool shortOfMemoryBeforeAnyLine() {
+    if (lineEverHeld || !std::current_exception())
+        return false;
+    try {
+        std::rethrow_exception(std::current_exception());
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Nothing was dialled: one line that names memory, as the display's does, and
+// the untrapped error's status instead of an abort.
+[[noreturn]] void endShortOfMemory() {
+    char note[200];
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        std::snprintf(note, sizeof note,
+                      "cvdialer: aviso: no queda memoria con el límite de memoria del proceso "
+                      "(ulimit -v, %llu MiB); no se ha marcado nada.\n",
+                      static_cast<unsigned long long>(limit.rlim_cur >> 20));
+    else
+        std::snprintf(note, sizeof note,
+                      "cvdialer: aviso: no queda memoria; no se ha marcado nada.\n");
+    write(note);
+    DialRecord::writeFromSignal(2);
+    ::_exit(2);
+}
+
 // An exception nobody caught after the number went out: the line is freed and
 // the status says the last hang-up was not confirmed.
 std::terminate_handler previousTerminate = nullptr;
 
 [[noreturn]] void onTerminate() {
+    if (shortOfMemoryBeforeAnyLine())
+        endShortOfMemory();
     if (freeWay == LineToFree::None && previousTerminate)
         previousTerminate(); // says what was thrown, then aborts
     if (freeWay == LineToFree::None)
@@ -142,6 +180,8 @@ void setLineToFree(LineToFree line) {
     freeWay = LineToFree::None; // never a way with another line's descriptor
     freeFd = line.fd;
     freeWay = line.fd >= 0 ? line.way : LineToFree::None;
+    if (freeWay != LineToFree::None)
+        lineEverHeld = 1;
 }
 
 void freeLine() {

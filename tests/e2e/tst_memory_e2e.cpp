@@ -47,9 +47,11 @@ private Q_SLOTS:
         const qsizetype dialled = received.indexOf("ATDT05551234;\r");
         qInfo("%d MiB: status %d, %s", mib, status, dialled < 0 ? "nothing dialled" : "dialled");
         if (dialled < 0) {
-            if (status == 2)
-                QVERIFY2(run.stderrText().contains(QStringLiteral("no queda memoria")),
-                         qPrintable(run.stderrText()));
+            if (status == 127)
+                return; // the loader could not map a library: none of the program ran
+            QCOMPARE(status, 2);
+            QVERIFY2(run.stderrText().contains(QStringLiteral("no queda memoria")),
+                     qPrintable(run.stderrText()));
             return;
         }
         // Sent once the modem has the line; a modem that hangs up answers OK to it.
