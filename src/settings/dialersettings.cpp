@@ -59,6 +59,10 @@ SettingSources readWindowSettings() {
     return readInto(QString(), Profile::kWindowPort, Profile::kWindowLineSettings);
 }
 
+bool settingsMissing() {
+    return trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty();
+}
+
 PortProfile portProfile() {
     return {[](qint16 port) { return Profile::read(Profile::portTargets(port)); },
             [] {

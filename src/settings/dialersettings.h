@@ -30,6 +30,9 @@ void readStartUpSettings();
 // The settings window's read, with its own defaults "", "2" and "9600,N,8,1".
 SettingSources readWindowSettings();
 
+// After start-up's read: no port or no line settings, so nothing can be dialled.
+bool settingsMissing();
+
 // What the profile says of the ports, for the serial-line control: [PUERTOS]
 // COM<n>, and the [RED] files, a relative path taken from the folder of the
 // file that names it.

@@ -7,7 +7,6 @@
 #include "poolopen.h"
 #include "portnumber.h"
 #include "runtimeerror.h"
-#include "text.h"
 
 #include <cstdio>
 #include <QRegularExpression>
@@ -113,14 +112,14 @@ int Check() {
     try {
         readStartUpSettings();
         refuseUnusableFixedValues();
-        if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
+        if (settingsMissing()) {
             say(stderr, QStringLiteral("cvdialer: faltan COMM o SETTINGS en [PARAMETROS]: abra "
                                        "cvdialer /Config o pídalos al administrador"));
             return Platform::ExitSettingsMissing;
         }
         const qint16 port = toPortNumber(DialerSettings.Comm);
         const std::optional<LineSettings> settings = parseLineSettings(DialerSettings.Settings);
-        if (port < kFirstCommPort || port > kLastCommPort || !settings)
+        if (!isCommPort(port) || !settings)
             throw RunTimeError(InvalidProcedureCall,
                                QStringLiteral("COMM=%1 SETTINGS=%2 no sirven para marcar.")
                                    .arg(DialerSettings.Comm, DialerSettings.Settings));

@@ -82,7 +82,7 @@ void Main() {
     }
     readStartUpSettings();
     refuseUnusableFixedValues();
-    if (trimSpaces(DialerSettings.Comm).isEmpty() || DialerSettings.Settings.isEmpty()) {
+    if (settingsMissing()) {
         restoreDefaultSignals(); // no dial after all
         showSettingsWindow(Platform::ExitSettingsMissing);
         return;
